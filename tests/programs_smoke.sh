@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The shipped programs as a user runs them: vantrel-sim on loopback, vantrel-cli against it.
+set -uo pipefail
+sim=$1 cli=$2
+fail=0
+check() {  # check NAME EXPECTED ACTUAL
+  if [ "$2" != "$3" ]; then echo "FAIL $1: expected [$2], got [$3]"; fail=1; else echo "ok   $1"; fi
+}
+
+start_sim() {  # start_sim ARGS...: sets sim_pid and port
+  log=$(mktemp)
+  "$sim" --port 0 "$@" >"$log" 2>&1 &
+  sim_pid=$!
+  for _ in $(seq 200); do grep -q 'listening on' "$log" && break; sleep 0.02; done
+  port=$(sed -n 's/.*listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$log")
+  [ -n "$port" ] || { echo "vantrel-sim did not start:"; cat "$log"; exit 1; }
+}
+stop_sim() { kill "$sim_pid"; wait "$sim_pid"; check "sim exits 0 on SIGTERM" 0 $?; }
+
+start_sim --channels 2 --model 7 --mcu 2.1 --voltage 13.8
+check identify "channels=2 model=7 mcu=2.1 dsp=1.0 family=QV" "$("$cli" --adaptor 127.0.0.1:$port identify)"
+check status "voltage=13.8 V temperature=45 C running=1230 m protection=off" \
+  "$("$cli" --adaptor 127.0.0.1:$port status)"
+check read "01 02 03 04 05 06" "$("$cli" --adaptor 127.0.0.1:$port read 20585 6)"
+check load-setup "Load setup OK." "$("$cli" --adaptor 127.0.0.1:$port load-setup 2)"
+check "read back" "02" "$("$cli" --adaptor 127.0.0.1:$port read 20591 1)"
+stop_sim
+
+start_sim --fault identify:close-mid-reply
+out=$("$cli" --adaptor 127.0.0.1:$port identify 2>&1); code=$?
+check "fault exit" 1 $code
+check "fault text" "Communication fail, please retry." "$out"
+stop_sim
+
+# Nobody listens on the port the stopped simulator had: five attempts, 100 ms apart.
+start=$(date +%s%N)
+out=$("$cli" --adaptor 127.0.0.1:$port identify 2>&1); code=$?
+ms=$(( ($(date +%s%N) - start) / 1000000 ))
+check "refused exit" 1 $code
+check "refused text" "Communication fail, please retry." "$out"
+[ "$ms" -ge 400 ] && [ "$ms" -lt 5000 ] && echo "ok   refused after $ms ms" || { echo "FAIL refused after $ms ms"; fail=1; }
+
+"$sim" --bogus >/dev/null 2>&1; check "sim bad option" 2 $?
+exit $fail

@@ -1,1 +1,3 @@
-// in progress
+#include "app/VantrelApp.h"
+
+int main(int argc, char** argv) { return vantrel::RunVantrelApp(argc, argv); }

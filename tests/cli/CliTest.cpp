@@ -1,1 +1,142 @@
-// in progress
+#include "cli/Cli.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "link/CDSPSocket.h"
+#include "sim/VirtualAmplifier.h"
+#include "support/FakeClock.h"
+
+namespace vantrel {
+namespace {
+
+using sim::Fault;
+
+class CliTest : public ::testing::Test {
+protected:
+    CliTest() : clock(1000) {
+        sim::SimOptions options;
+        options.port = 0;
+        amp = std::make_unique<sim::VirtualAmplifier>(options);
+        EXPECT_TRUE(amp->Start());
+    }
+
+    struct Result {
+        int code;
+        std::string out, err;
+    };
+    Result Run(std::vector<std::string> args, bool withAdaptor = true) {
+        if (withAdaptor) {
+            args.insert(args.begin(), {"--adaptor", "127.0.0.1:" + std::to_string(amp->Port())});
+        }
+        std::ostringstream out, err;
+        const int code = RunCli(args, out, err, clock);
+        return {code, out.str(), err.str()};
+    }
+
+    test::FakeClock clock;
+    std::unique_ptr<sim::VirtualAmplifier> amp;
+};
+
+TEST_F(CliTest, CommandsPrintWhatTheAmplifierAnswers) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* out;
+    } cases[] = {
+        {{"identify"}, "channels=4 model=3 mcu=1.5 dsp=1.0 family=QV\n"},
+        {{"status"}, "voltage=12.4 V temperature=45 C running=1230 m protection=off\n"},
+        {{"read", "20585", "6"}, "01 02 03 04 05 06\n"},
+        {{"read", "0x5068", "0x2"}, "00 01\n"},
+        {{"load-setup", "3"}, "Load setup OK.\n"},
+        {{"set-level", "2", "9"}, "CH3 Set channel level OK.\n"},
+        {{"set-level", "0xF0", "255"}, "Set Noise Killer OK.\n"},
+        {{"noise-killer", "0"}, "Set Noise Killer OK.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        const Result r = Run(c.args);
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.out, c.out);
+    }
+    EXPECT_EQ(amp->ReadMemory(sim::kActiveSetupAddress, 1)[0], 3);
+    EXPECT_EQ(amp->Levels()[2], 9);
+    EXPECT_EQ(amp->ReadMemory(sim::kNoiseKillerAddress, 1)[0], 0);
+}
+
+TEST_F(CliTest, EveryInjectedFaultIsReportedAsFailure) {
+    struct Case {
+        std::vector<std::string> args;
+        std::uint8_t command;
+        const char* text;
+    } cases[] = {
+        {{"identify"}, CMD_IDENTIFY, "Communication fail, please retry.\n"},
+        {{"status"}, CMD_READ_STATUS, "status: no valid reply"},
+        {{"read", "20585", "6"}, CMD_READ_MEMORY, "read: no valid reply"},
+        {{"load-setup", "1"}, CMD_LOAD_SETUP, "Load setup fail!\n"},
+        {{"set-level", "5", "1"}, CMD_SET_LEVEL, "CH6 Set channel level fail.\n"},
+        {{"noise-killer", "255"}, CMD_SET_LEVEL, "Set Noise Killer fail!\n"},
+    };
+    for (Fault fault : {Fault::WrongCheck, Fault::WrongEnd, Fault::NoReply, Fault::CloseMidReply,
+                        Fault::ZeroLength, Fault::ErrorStatus}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(sim::FaultName(fault)) + " " + c.args[0]);
+            amp->InjectFault(c.command, fault, 1);
+            const Result r = Run(c.args);
+            EXPECT_EQ(r.code, 1);
+            EXPECT_TRUE(r.out.empty()) << r.out;
+            if (fault == Fault::ErrorStatus && c.command == CMD_IDENTIFY) {
+                EXPECT_EQ(r.err, "identify: the amplifier answered with error status 0x01\n");
+            } else {
+                EXPECT_EQ(r.err.rfind(c.text, 0), 0u) << r.err;
+            }
+        }
+    }
+}
+
+TEST_F(CliTest, StrayBytesBeforeTheReplyDoNotMatter) {
+    amp->InjectFault(0xFF, Fault::StrayBytes);
+    EXPECT_EQ(Run({"identify"}).code, 0);
+    EXPECT_EQ(Run({"read", "20585", "6"}).out, "01 02 03 04 05 06\n");
+}
+
+TEST_F(CliTest, UsageErrorsExitTwoWithoutTouchingTheLink) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frobnicate"},
+        {"--bogus", "identify"},
+        {"identify", "extra"},
+        {"read", "70000", "1"},
+        {"read", "65535", "2"},
+        {"read", "0", "0"},
+        {"load-setup", "4"},
+        {"set-level", "6", "1"},
+        {"set-level", "1", "256"},
+        {"set-level", "1", "-1"},
+        {"noise-killer", "7"},
+        {"--adaptor", "127.0.0.1:99999", "identify"},
+    };
+    for (const auto& args : cases) {
+        const Result r = Run(args, args.empty() || args[0] != "--adaptor");
+        EXPECT_EQ(r.code, 2) << (args.empty() ? "(none)" : args[0]);
+        EXPECT_FALSE(r.err.empty());
+    }
+    EXPECT_TRUE(amp->Requests().empty());
+    EXPECT_EQ(Run({"--help"}, false).code, 0);
+}
+
+TEST_F(CliTest, AdaptorComesFromTheSettingsFileInTheDataFolder) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("vantrel-cli-" + std::to_string(::getpid()));
+    fs::create_directories(dir / "INI");
+    std::ofstream(dir / "INI" / "InitFile.dat")
+        << "[Server]\r\nIP=127.0.0.1\r\nPort=" << amp->Port() << "\r\n";
+    const Result r = Run({"--data-dir", dir.string(), "identify"}, false);
+    EXPECT_EQ(r.code, 0) << r.err;
+    fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace vantrel

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "platform/Clock.h"
@@ -18,7 +19,11 @@ public:
     void SleepMs(std::int64_t ms) override {
         m_sleeps.push_back(ms);
         m_now.fetch_add(ms);
+        if (onSleep) onSleep(m_sleeps.size());
     }
+
+    // Called after each sleep with the number of sleeps so far.
+    std::function<void(std::size_t)> onSleep;
 
     void Advance(std::int64_t ms) { m_now.fetch_add(ms); }
     std::int64_t Peek() const { return m_now.load(); }
