@@ -9,8 +9,8 @@ namespace {
 constexpr std::size_t kTextChars = 256;
 constexpr std::size_t kPathChars = 1024;
 
-// A version field: read as text like every number in this file, low 8 bits kept (so 300 is 44
-// and -3 is 253, as the original assignment to a byte did).
+// A version field: read as text like every number in this file, then truncated to a byte (300 is
+// 44, -3 is 253).
 std::uint8_t VersionByte(const std::filesystem::path& file, const char* key, const char* def) {
     const long value = ParseIniLong(ReadIniString(file, "DSPVer", key, def, kIniNumberBufferChars));
     return static_cast<std::uint8_t>(static_cast<unsigned long>(value) & 0xFFu);
@@ -45,7 +45,7 @@ AppSettings ReadSettings(const std::filesystem::path& iniFile) {
     s.versionRecord[5] = VersionByte(iniFile, "DSPSubVer", "0");
 
     s.adaptorAddress = ReadIniString(iniFile, "Server", "IP", "", kTextChars);
-    // Out-of-range ports wrap to 32 bits, as the original assignment did; the link rejects them.
+    // Out-of-range ports wrap to 32 bits here; whoever opens the connection judges them.
     s.adaptorPort = static_cast<std::uint32_t>(static_cast<unsigned long>(
         ParseIniLong(ReadIniString(iniFile, "Server", "Port", "58000", kIniNumberBufferChars))));
     s.link = ReadIniString(iniFile, "Server", "Link", "", kTextChars);

@@ -99,7 +99,7 @@ CDSPSocket::Wait CDSPSocket::WaitFor(short events, bool limitedByTimeout, std::i
     for (;;) {
         if (m_cancelled) return Wait::Failed;
         if (limitedByTimeout && TimedOut()) return Wait::Failed;
-        if (m_clock.NowMs() > deadline) return Wait::Failed;
+        if (deadline != kNoDeadline && m_clock.NowMs() > deadline) return Wait::Failed;
         pollfd fds[2] = {{m_fd, events, 0}, {m_wakeFd, POLLIN, 0}};
         const int n = ::poll(fds, m_wakeFd >= 0 ? 2 : 1, m_pollIntervalMs);
         if (n < 0) {
@@ -151,7 +151,7 @@ bool CDSPSocket::ConnectAdaptor() {
     return m_connected;
 }
 
-std::uint16_t CDSPSocket::BuildFrame(std::uint8_t command, const std::uint8_t* payload,
+std::uint32_t CDSPSocket::BuildFrame(std::uint8_t command, const std::uint8_t* payload,
                                      std::uint16_t length) {
     return vantrel::BuildFrame(m_tx.get(), command, payload, length);
 }

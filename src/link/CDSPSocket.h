@@ -57,7 +57,7 @@ public:
     void Close();
     bool IsConnected() const { return m_connected; }
 
-    std::uint16_t BuildFrame(std::uint8_t command, const std::uint8_t* payload,
+    std::uint32_t BuildFrame(std::uint8_t command, const std::uint8_t* payload,
                              std::uint16_t length);
     HeaderLocation LocateHeader(std::uint32_t expectedTotal, std::uint8_t replyCommand) const;
     std::uint16_t ParseReply(std::uint8_t replyCommand, std::uint16_t expectedLength,
@@ -95,8 +95,8 @@ public:
 
 private:
     enum class Wait { Ready, Failed };
-    Wait WaitFor(short events, bool limitedByTimeout,
-                 std::int64_t deadline = std::numeric_limits<std::int64_t>::max());
+    static constexpr std::int64_t kNoDeadline = std::numeric_limits<std::int64_t>::max();
+    Wait WaitFor(short events, bool limitedByTimeout, std::int64_t deadline = kNoDeadline);
     bool TimedOut();
     bool ConnectOnce();
     bool Transaction(std::uint8_t command, const std::uint8_t* payload, std::uint16_t length,

@@ -4,7 +4,7 @@
 
 namespace vantrel {
 
-std::uint16_t BuildFrame(std::uint8_t* tx, std::uint8_t command, const std::uint8_t* payload,
+std::uint32_t BuildFrame(std::uint8_t* tx, std::uint8_t command, const std::uint8_t* payload,
                          std::uint16_t length) {
     std::memset(tx, 0, kFrameBufferSize);
     const auto lo = static_cast<std::uint8_t>(length & 0xFF);
@@ -21,9 +21,7 @@ std::uint16_t BuildFrame(std::uint8_t* tx, std::uint8_t command, const std::uint
     }
     tx[5 + length] = check;
     tx[6 + length] = kFrameEnd;
-    // A 16-bit payload plus seven bytes of frame may exceed 16 bits; callers keep payloads below
-    // that (the largest block the tool sends is far smaller).
-    return static_cast<std::uint16_t>(length + kFrameOverhead);
+    return static_cast<std::uint32_t>(length + kFrameOverhead);
 }
 
 HeaderLocation LocateHeader(const std::uint8_t* rx, std::uint32_t expectedTotal,

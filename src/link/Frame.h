@@ -22,7 +22,7 @@ struct HeaderLocation {
 
 // Writes the frame into `tx` (kFrameBufferSize bytes, cleared first) and returns its length.
 // `payload` may be null when `length` is 0.
-std::uint16_t BuildFrame(std::uint8_t* tx, std::uint8_t command, const std::uint8_t* payload,
+std::uint32_t BuildFrame(std::uint8_t* tx, std::uint8_t command, const std::uint8_t* payload,
                          std::uint16_t length);
 
 // Looks for the header of the expected reply (total frame length `expectedTotal`) in the first

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <system_error>
+#include <utility>
 
 namespace vantrel {
 
@@ -107,7 +108,8 @@ std::optional<fs::path> ResolveDataFolder(const DataFolderOptions& options, std:
     if (seed != nullptr) {
         fs::create_directories(*user, ec);
         if (ec) {
-            SetError(error, "cannot create the data folder " + user->string() + ": " + ec.message());
+            SetError(error,
+                     "cannot create the data folder " + user->string() + ": " + ec.message());
             return std::nullopt;
         }
         std::string failure;
@@ -123,10 +125,10 @@ std::optional<fs::path> ResolveDataFolder(const DataFolderOptions& options, std:
     for (const fs::path& candidate : options.seedDirs) {
         looked += (looked.empty() ? "" : ", ") + candidate.string();
     }
-    SetError(error, "no data folder: " + user->string() +
-                        " holds no INI folder and no shipped copy was found to fill it (looked in: " +
-                        (looked.empty() ? std::string("nothing") : looked) +
-                        "; use --data-dir DIR)");
+    SetError(error,
+             "no data folder: " + user->string() +
+                 " holds no INI folder and no shipped copy was found to fill it (looked in: " +
+                 (looked.empty() ? std::string("nothing") : looked) + "; use --data-dir DIR)");
     return std::nullopt;
 }
 

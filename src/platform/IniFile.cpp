@@ -283,10 +283,8 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
             doc.AddLine(MakeLine(std::string(bytes), {}));
             break;
         }
-        const std::size_t endLength = (bytes[brk] == '\r' && brk + 1 < bytes.size() &&
-                                       bytes[brk + 1] == '\n')
-                                          ? 2
-                                          : 1;
+        const std::size_t endLength =
+            (bytes[brk] == '\r' && brk + 1 < bytes.size() && bytes[brk + 1] == '\n') ? 2 : 1;
         doc.AddLine(
             MakeLine(std::string(bytes.substr(0, brk)), std::string(bytes.substr(brk, endLength))));
         bytes.remove_prefix(brk + endLength);
@@ -447,9 +445,9 @@ bool IniDocument::SaveAtomic(const std::filesystem::path& file) const {
     fs::path temporary;
     const int fd = CreateTemporary(folder, target.filename().string(), temporary);
     if (fd < 0) return false;
-    struct stat original {};
-    if (::stat(target.c_str(), &original) == 0) {
-        ::fchmod(fd, original.st_mode & 07777);
+    struct stat previous {};
+    if (::stat(target.c_str(), &previous) == 0) {
+        ::fchmod(fd, previous.st_mode & 07777);
     }
     const std::string bytes = Serialize();
     bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;

@@ -11,7 +11,7 @@
 namespace vantrel {
 
 // Private-profile ("INI") files, read and written the way the Windows profile functions do it, so
-// that files made by the original tool keep working and files we write stay readable there.
+// that files written on Windows keep working and files we write stay readable there.
 //
 // Reading: section and key names match without regard to ASCII case (and without surrounding
 // blanks); the first occurrence of a duplicated section or key wins; a line whose first non-blank

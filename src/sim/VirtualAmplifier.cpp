@@ -56,7 +56,8 @@ constexpr std::size_t kMaxRecordedBytes = 64u * 1024 * 1024;
 constexpr int kAcceptRetryMs = 100;  // after running out of descriptors
 
 std::size_t SetupImageAddress(int setup) {
-    return kParamImageAddress + kSetupImageOffset + kSetupImageSize * static_cast<std::size_t>(setup);
+    return kParamImageAddress + kSetupImageOffset +
+           kSetupImageSize * static_cast<std::size_t>(setup);
 }
 
 std::uint32_t GetBe32(const std::uint8_t* p) {
@@ -80,7 +81,8 @@ void AppendLe16(std::vector<std::uint8_t>& out, std::uint16_t v) {
     out.push_back(static_cast<std::uint8_t>(v >> 8));
 }
 
-std::vector<std::uint8_t> MakeFrame(std::uint8_t command, const std::vector<std::uint8_t>& payload) {
+std::vector<std::uint8_t> MakeFrame(std::uint8_t command,
+                                    const std::vector<std::uint8_t>& payload) {
     // Reply payloads are at most 65535 bytes: a memory read is limited to count + 4 <= 65535.
     std::vector<std::uint8_t> frame;
     frame.reserve(payload.size() + kFrameOverhead);
@@ -98,16 +100,26 @@ std::vector<std::uint8_t> MakeFrame(std::uint8_t command, const std::vector<std:
 
 const char* CommandName(std::uint8_t command) {
     switch (command) {
-        case CMD_WRITE_PARAMS: return "WRITE_PARAMS";
-        case CMD_IDENTIFY: return "IDENTIFY";
-        case CMD_READ_STATUS: return "READ_STATUS";
-        case CMD_WRITE_MEMORY: return "WRITE_MEMORY";
-        case CMD_READ_MEMORY: return "READ_MEMORY";
-        case CMD_LOAD_SETUP: return "LOAD_SETUP";
-        case CMD_SET_LEVEL: return "SET_LEVEL";
-        case CMD_UPDATE_DONE: return "UPDATE_DONE";
-        case CMD_WRITE_FIRMWARE: return "WRITE_FIRMWARE";
-        default: return nullptr;
+        case CMD_WRITE_PARAMS:
+            return "WRITE_PARAMS";
+        case CMD_IDENTIFY:
+            return "IDENTIFY";
+        case CMD_READ_STATUS:
+            return "READ_STATUS";
+        case CMD_WRITE_MEMORY:
+            return "WRITE_MEMORY";
+        case CMD_READ_MEMORY:
+            return "READ_MEMORY";
+        case CMD_LOAD_SETUP:
+            return "LOAD_SETUP";
+        case CMD_SET_LEVEL:
+            return "SET_LEVEL";
+        case CMD_UPDATE_DONE:
+            return "UPDATE_DONE";
+        case CMD_WRITE_FIRMWARE:
+            return "WRITE_FIRMWARE";
+        default:
+            return nullptr;
     }
 }
 
@@ -173,10 +185,9 @@ std::uint32_t VirtualControlWord(int setup, int pairIndex) {
 }
 
 bool ParseFaultName(const std::string& name, Fault& fault) {
-    static constexpr Fault kNamed[] = {Fault::StrayBytes,    Fault::WrongCheck, Fault::WrongEnd,
-                                       Fault::NoReply,       Fault::CloseMidReply,
-                                       Fault::ZeroLength,    Fault::ErrorStatus,
-                                       Fault::WrongEcho};
+    static constexpr Fault kNamed[] = {Fault::StrayBytes,  Fault::WrongCheck,    Fault::WrongEnd,
+                                       Fault::NoReply,     Fault::CloseMidReply, Fault::ZeroLength,
+                                       Fault::ErrorStatus, Fault::WrongEcho};
     for (Fault f : kNamed) {
         if (name == FaultName(f)) {
             fault = f;
@@ -188,15 +199,24 @@ bool ParseFaultName(const std::string& name, Fault& fault) {
 
 const char* FaultName(Fault fault) {
     switch (fault) {
-        case Fault::None: return "none";
-        case Fault::StrayBytes: return "stray";
-        case Fault::WrongCheck: return "bad-check";
-        case Fault::WrongEnd: return "bad-end";
-        case Fault::NoReply: return "no-reply";
-        case Fault::CloseMidReply: return "close-mid-reply";
-        case Fault::ZeroLength: return "zero-length";
-        case Fault::ErrorStatus: return "error-status";
-        case Fault::WrongEcho: return "wrong-echo";
+        case Fault::None:
+            return "none";
+        case Fault::StrayBytes:
+            return "stray";
+        case Fault::WrongCheck:
+            return "bad-check";
+        case Fault::WrongEnd:
+            return "bad-end";
+        case Fault::NoReply:
+            return "no-reply";
+        case Fault::CloseMidReply:
+            return "close-mid-reply";
+        case Fault::ZeroLength:
+            return "zero-length";
+        case Fault::ErrorStatus:
+            return "error-status";
+        case Fault::WrongEcho:
+            return "wrong-echo";
     }
     return "unknown";
 }
@@ -257,8 +277,14 @@ struct VirtualAmplifier::Impl {
         }
         memory[kActiveSetupAddress] = 0;
 
-        identity = {options.channels, options.model,  options.mcuMain, options.mcuSub,
-                    options.dspMain,  options.dspSub, 0,               0};
+        identity = {options.channels,
+                    options.model,
+                    options.mcuMain,
+                    options.mcuSub,
+                    options.dspMain,
+                    options.dspSub,
+                    0,
+                    0};
         for (std::size_t i = 0; i < 2 && i < options.family.size(); ++i) {
             identity[6 + i] = static_cast<std::uint8_t>(options.family[i]);
         }
@@ -377,7 +403,8 @@ struct VirtualAmplifier::Impl {
             return value == kStatusOk;
         };
         switch (command) {
-            case CMD_WRITE_PARAMS: return status(WriteParams(payload));
+            case CMD_WRITE_PARAMS:
+                return status(WriteParams(payload));
             case CMD_IDENTIFY:
                 reply.assign(identity.begin(), identity.end());
                 return true;
@@ -420,8 +447,10 @@ struct VirtualAmplifier::Impl {
                 if (n != 1 || p[0] >= kSetupCount) return status(kStatusRejected);
                 memory[kActiveSetupAddress] = p[0];
                 return status(kStatusOk);
-            case CMD_SET_LEVEL: return status(SetLevel(payload));
-            case CMD_UPDATE_DONE: return status(kStatusOk);
+            case CMD_SET_LEVEL:
+                return status(SetLevel(payload));
+            case CMD_UPDATE_DONE:
+                return status(kStatusOk);
             case CMD_WRITE_FIRMWARE:
                 firmware = payload;
                 return status(kStatusOk);
@@ -438,7 +467,8 @@ struct VirtualAmplifier::Impl {
         where.reserve(kSetupCount * kPairsPerSetup);
         for (int s = 0; s < kSetupCount; ++s) {
             for (int pair = 0; pair < kPairsPerSetup; ++pair) {
-                const std::size_t at = SetupImageAddress(s) + kPairSize * static_cast<std::size_t>(pair);
+                const std::size_t at =
+                    SetupImageAddress(s) + kPairSize * static_cast<std::size_t>(pair);
                 where.emplace(GetBe32(&memory[at]), at);
             }
         }
@@ -470,7 +500,8 @@ struct VirtualAmplifier::Impl {
         // was overwritten with something else has no record to update.
         const std::size_t active = memory[kActiveSetupAddress];
         if (target < kSwitchRecordChannels && active < kSetupCount) {
-            memory[kParamImageAddress + kPairSize * (active * kSwitchRecordChannels + target)] = value;
+            memory[kParamImageAddress + kPairSize * (active * kSwitchRecordChannels + target)] =
+                value;
         }
         return kStatusOk;
     }
@@ -574,9 +605,11 @@ struct VirtualAmplifier::Impl {
         if (pos > 0) {
             c.xorBefore = c.inputXor[pos - 1];
             in.erase(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(pos));
-            c.inputXor.erase(c.inputXor.begin(), c.inputXor.begin() + static_cast<std::ptrdiff_t>(pos));
+            c.inputXor.erase(c.inputXor.begin(),
+                             c.inputXor.begin() + static_cast<std::ptrdiff_t>(pos));
         }
-        if (skipped > 0) Log("skipped " + std::to_string(skipped) + " byte(s) outside valid frames");
+        if (skipped > 0)
+            Log("skipped " + std::to_string(skipped) + " byte(s) outside valid frames");
     }
 
     void ReadFrom(Connection& c, std::vector<std::uint8_t>& chunk) {
@@ -616,7 +649,8 @@ struct VirtualAmplifier::Impl {
             c.output.clear();
             c.outputSent = 0;
         } else if (c.outputSent >= kReadChunk) {
-            c.output.erase(c.output.begin(), c.output.begin() + static_cast<std::ptrdiff_t>(c.outputSent));
+            c.output.erase(c.output.begin(),
+                           c.output.begin() + static_cast<std::ptrdiff_t>(c.outputSent));
             c.outputSent = 0;
         }
     }
@@ -653,7 +687,8 @@ struct VirtualAmplifier::Impl {
             if (fd < 0) {
                 if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO) continue;
                 if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-                    retryAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(kAcceptRetryMs);
+                    retryAt = std::chrono::steady_clock::now() +
+                              std::chrono::milliseconds(kAcceptRetryMs);
                 }
                 return;
             }
@@ -675,9 +710,10 @@ struct VirtualAmplifier::Impl {
             const int on = 1;
             ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
             if (connections.size() >= kMaxConnections) {
-                auto oldest = std::min_element(
-                    connections.begin(), connections.end(),
-                    [](const Connection& a, const Connection& b) { return a.lastActive < b.lastActive; });
+                auto oldest = std::min_element(connections.begin(), connections.end(),
+                                               [](const Connection& a, const Connection& b) {
+                                                   return a.lastActive < b.lastActive;
+                                               });
                 ::close(oldest->fd);
                 connections.erase(oldest);
             }
@@ -709,7 +745,8 @@ struct VirtualAmplifier::Impl {
             int timeout = -1;
             if (acceptPaused) {
                 timeout = static_cast<int>(
-                    std::chrono::duration_cast<std::chrono::milliseconds>(retryAt - now).count() + 1);
+                    std::chrono::duration_cast<std::chrono::milliseconds>(retryAt - now).count() +
+                    1);
             }
             const int ready = ::poll(fds.data(), fds.size(), timeout);
             if (ready < 0) {

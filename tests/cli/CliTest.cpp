@@ -17,7 +17,7 @@ using sim::Fault;
 
 class CliTest : public ::testing::Test {
 protected:
-    CliTest() : clock(1000) {
+    CliTest() : clock(5000) {
         sim::SimOptions options;
         options.port = 0;
         amp = std::make_unique<sim::VirtualAmplifier>(options);

@@ -39,7 +39,7 @@ TEST(BuildFrame, WritesTheKnownRequestsByteForByte) {
     for (const auto& c : cases) {
         std::fill(tx.bytes.begin(), tx.bytes.end(), 0xEE);
         const auto payload = Bytes(c.payload);
-        const std::uint16_t n = BuildFrame(tx.bytes.data(), c.command, payload.data(),
+        const std::uint32_t n = BuildFrame(tx.bytes.data(), c.command, payload.data(),
                                            static_cast<std::uint16_t>(payload.size()));
         EXPECT_EQ(Hex(tx.bytes.data(), n), c.frame);
         // Everything past the frame is cleared.
@@ -51,7 +51,7 @@ TEST(BuildFrame, CheckByteIsTheXorOfEveryEarlierByteForLongPayloads) {
     std::vector<std::uint8_t> payload(12180);
     for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<std::uint8_t>(i * 7);
     Buffer tx;
-    const std::uint16_t n =
+    const std::uint32_t n =
         BuildFrame(tx.bytes.data(), 0x05, payload.data(), static_cast<std::uint16_t>(payload.size()));
     ASSERT_EQ(n, payload.size() + 7);
     std::uint8_t x = 0;
