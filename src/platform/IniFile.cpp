@@ -85,7 +85,8 @@ enum class ReadOutcome { Ok, Missing, Unreadable };
 
 ReadOutcome ReadWholeFile(const std::filesystem::path& file, std::string& out) {
     out.clear();
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO without a writer is refused below instead of hanging here.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return (errno == ENOENT || errno == ENOTDIR) ? ReadOutcome::Missing
                                                      : ReadOutcome::Unreadable;
