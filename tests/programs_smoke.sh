@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The shipped programs as a user runs them: vantrel-sim on loopback, vantrel-cli against it.
 set -uo pipefail
-sim=$1 cli=$2
+sim=$1 cli=$2 data=$3
 fail=0
 check() {  # check NAME EXPECTED ACTUAL
   if [ "$2" != "$3" ]; then echo "FAIL $1: expected [$2], got [$3]"; fail=1; else echo "ok   $1"; fi
@@ -24,6 +24,34 @@ check status "voltage=13.8 V temperature=45 C running=1230 m protection=off" \
 check read "01 02 03 04 05 06" "$("$cli" --adaptor 127.0.0.1:$port read 20585 6)"
 check load-setup "Load setup OK." "$("$cli" --adaptor 127.0.0.1:$port load-setup 2)"
 check "read back" "02" "$("$cli" --adaptor 127.0.0.1:$port read 20591 1)"
+stop_sim
+
+# Whole configurations through the real protocol: download, store, download again.
+work=$(mktemp -d)
+c() { "$cli" --adaptor 127.0.0.1:$port --data-dir "$data" "$@"; }
+start_sim
+c download "$work/A.dat" >/dev/null; check "download A" 0 $?
+c store "$work/A.dat" >/dev/null; check "store A" 0 $?
+c download "$work/B.dat" >/dev/null; check "download B" 0 $?
+cmp -s "$work/A.dat" "$work/B.dat"; check "A and B identical" 0 $?
+# A non-trivial tune comes back on its grids.
+sed -e 's/^Channel1\\HighPass\\ON=.*/Channel1\\HighPass\\ON=1/' \
+    -e 's/^Channel1\\HighPass\\Slope=.*/Channel1\\HighPass\\Slope=24/' \
+    -e 's/^Channel1\\HighPass\\Freq=.*/Channel1\\HighPass\\Freq=1000.0/' \
+    -e 's/^Channel2\\Delay\\Time=.*/Channel2\\Delay\\Time=3.5/' \
+    -e 's/^Channel2\\Delay\\Trim=.*/Channel2\\Delay\\Trim=6.0/' \
+    -e 's/^Channel3\\EQ\\EQBand5\\Gain=.*/Channel3\\EQ\\EQBand5\\Gain=-3.5/' \
+    "$work/A.dat" > "$work/T.dat"
+c store "$work/T.dat" --activate 1 >/dev/null; check "store tune" 0 $?
+c download "$work/C.dat" >/dev/null; check "download tune" 0 $?
+for key in 'Channel1\HighPass\ON=1' 'Channel1\HighPass\Slope=24' 'Channel1\HighPass\Freq=1000.0' \
+           'Channel2\Delay\Time=3.5' 'Channel2\Delay\Trim=6.0' 'Channel3\EQ\EQBand5\Gain=-3.5' \
+           'CurrentSetupIndex=1'; do
+  grep -qF "$key" "$work/C.dat"; check "tune keeps $key" 0 $?
+done
+check switch "Load setup OK." "$(c switch 3)"
+check "switched" "03" "$(c read 20591 1)"
+rm -rf "$work"
 stop_sim
 
 start_sim --fault identify:close-mid-reply

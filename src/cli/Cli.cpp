@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "app/Settings.h"
+#include "cli/CliTransfer.h"
 #include "link/AmpStatus.h"
 #include "link/CDSPSocket.h"
 #include "platform/DataFolder.h"
@@ -30,6 +31,18 @@ constexpr const char* kUsage =
     "  load-setup N             activate setup N (0..3)\n"
     "  set-level TARGET VALUE   level step of output TARGET (0..5), or 0xF0 for the noise killer\n"
     "  noise-killer VALUE       noise killer off (0) or on (255)\n"
+    "  download PRESET [--yes] [--model-index K]\n"
+    "                           identify, firmware checks, download all four setups and write\n"
+    "                           them with the channel marks to the preset file PRESET\n"
+    "  store PRESET [--activate N]\n"
+    "                           store the preset's four setups in the amplifier, then activate\n"
+    "                           setup N (default: the preset's current setup)\n"
+    "  switch N                 switch the amplifier to setup N (0..3), paced as the window does\n"
+    "  firmware-update --model-index K --yes\n"
+    "                           install the delivered firmware for catalogue entry K\n"
+    "\n"
+    "Firmware offers are declined unless --yes is given; the device selection takes catalogue\n"
+    "entry K of INI/DeviceModels.dat (0 = first) or is cancelled without --model-index.\n"
     "\n"
     "Numbers may be decimal or 0x-prefixed hex. Exit status: 0 success, 1 failure, 2 usage.\n";
 
@@ -101,7 +114,7 @@ std::string HexPairs(const std::uint8_t* bytes, std::size_t count) {
 class CliRun {
 public:
     CliRun(std::ostream& out, std::ostream& err, Clock& clock)
-        : m_out(out), m_err(err), m_socket(clock) {}
+        : m_out(out), m_err(err), m_clock(clock), m_socket(clock) {}
 
     int Run(const std::vector<std::string>& args) {
         std::optional<std::string> adaptorText;
@@ -143,6 +156,7 @@ public:
         const std::string& command = args[i];
         const std::vector<std::string> rest(args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
                                             args.end());
+        if (IsTransferCommand(command)) return Transfer(command, rest, adaptor, dataDir);
         if (command == "identify") return Expect(rest, 0, command) ? Identify() : 2;
         if (command == "status") return Expect(rest, 0, command) ? Status() : 2;
         if (command == "read") return Expect(rest, 2, command) ? Read(rest[0], rest[1]) : 2;
@@ -153,6 +167,22 @@ public:
     }
 
 private:
+    int Transfer(const std::string& command, const std::vector<std::string>& rest,
+                 const Adaptor& adaptor, const std::optional<std::string>& dataDir) {
+        std::optional<std::filesystem::path> explicitDir;
+        if (dataDir) explicitDir = *dataDir;
+        std::string error;
+        const auto folder = ResolveDataFolder(DataFolderOptionsFromEnvironment(explicitDir), &error);
+        if (!folder) return Fail(command + ": " + error);
+        TransferContext context;
+        context.host = adaptor.host;
+        context.port = adaptor.port;
+        context.dataFolder = *folder;
+        context.version = ReadSettings(SettingsFilePath(*folder)).versionRecord;
+        context.clock = &m_clock;
+        return RunTransferCommand(command, rest, context, m_out, m_err);
+    }
+
     int Usage(const std::string& problem) {
         m_err << "vantrel-cli: " << problem << " (see vantrel-cli --help)\n";
         return 2;
@@ -270,6 +300,7 @@ private:
 
     std::ostream& m_out;
     std::ostream& m_err;
+    Clock& m_clock;
     CDSPSocket m_socket;
     std::string m_adaptor;
 };

@@ -210,7 +210,10 @@ bool CDSPSocket::ReceiveReply(std::uint32_t expectedTotal, std::uint8_t replyCom
         if (!located) {
             const HeaderLocation where =
                 vantrel::LocateHeader(m_rx.get(), expectedTotal, replyCommand, received);
-            if (where.outcome == HeaderSearch::Abort) return false;
+            // A complete error reply ends the reception; the parser still finds it.
+            if (where.outcome == HeaderSearch::Abort || where.outcome == HeaderSearch::ShortReply) {
+                return false;
+            }
             if (where.outcome == HeaderSearch::Found) {
                 // Stray bytes in front of the frame are made up by receiving as many more, as
                 // far as the buffer holds them.

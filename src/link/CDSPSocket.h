@@ -86,6 +86,7 @@ public:
     // later one until ResetCancel(). Safe from any thread.
     void Cancel();
     void ResetCancel();
+    bool IsCancelled() const { return m_cancelled; }
 
     // How often a blocked call wakes to check the time-out and cancellation.
     void SetPollIntervalMs(int ms) { m_pollIntervalMs = ms > 0 ? ms : 1; }

@@ -61,6 +61,9 @@ HeaderLocation LocateHeader(const std::uint8_t* rx, std::uint32_t expectedTotal,
                     return {HeaderSearch::Found, i - 3};
                 }
                 if (len == 0) return {HeaderSearch::Abort, 0};
+                // An error reply carries only its status byte; waiting for the length we asked
+                // for would only run into the time-out.
+                if (len == 1 && i + 5 <= arrived) return {HeaderSearch::ShortReply, i - 3};
                 state = 0;  // re-examine the low length byte as a possible start
                 break;
             }

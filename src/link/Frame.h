@@ -13,7 +13,9 @@ inline constexpr std::uint8_t kFrameStart2 = 0xCA;
 inline constexpr std::uint8_t kFrameEnd = 0x0B;
 inline constexpr std::size_t kFrameOverhead = 7;
 
-enum class HeaderSearch { Found, NotFound, Abort };
+// ShortReply: a complete one-byte reply (an error status) of the expected command has arrived
+// where a longer reply was expected; nothing more will follow it.
+enum class HeaderSearch { Found, NotFound, Abort, ShortReply };
 
 struct HeaderLocation {
     HeaderSearch outcome = HeaderSearch::NotFound;

@@ -23,20 +23,28 @@
 
 #include "link/CDSPSocket.h"
 #include "link/Frame.h"
+#include "model/DeviceImage.h"
+#include "model/ParameterModel.h"
+#include "sim/VirtualTemplate.h"
 
 namespace vantrel::sim {
 
 namespace {
 
-constexpr int kSetupCount = 4;
-constexpr int kPairsPerSetup = 376;
-constexpr std::size_t kPairSize = 8;
-constexpr int kFirstGainPair = 372;
-constexpr int kGainPairs = 4;
-constexpr std::uint32_t kUnityGain = 0x80000000u;
-constexpr std::size_t kModelOffset = 137;  // within the parameter image
+// The memory map the tool addresses; the parameter image layout comes from the model's own.
+static_assert(kParamImageAddress == kDeviceImageAddress);
+static_assert(kParamImageSize == kDeviceImageSize);
+static_assert(kSetupImageOffset == kSetupImagesOffset);
+static_assert(sim::kSetupImageSize == vantrel::kSetupImageSize);
+
+// The identity block an MCU image carries: the CMD_IDENTIFY layout, at parameter image byte 136.
+constexpr std::size_t kIdentityBlockAddress = kDeviceImageAddress + kIdentityAreaOffset + 8;
+constexpr std::size_t kIdentityBlockSize = 8;
+static_assert(kIdentityBlockAddress == 20728);
+static_assert(kIdentityBlockAddress + 1 == kDeviceImageAddress + kModelCodeOffset);
+constexpr std::size_t kMcuImageAddress = 0;
+
 constexpr std::size_t kOutputChannels = 6;
-constexpr std::size_t kSwitchRecordChannels = 4;
 constexpr std::uint8_t kAnyCommand = 0xFF;
 constexpr std::uint8_t kStatusOk = 0;
 constexpr std::uint8_t kStatusRejected = 1;
@@ -55,10 +63,7 @@ constexpr std::size_t kMaxRecordedRequests = 100000;
 constexpr std::size_t kMaxRecordedBytes = 64u * 1024 * 1024;
 constexpr int kAcceptRetryMs = 100;  // after running out of descriptors
 
-std::size_t SetupImageAddress(int setup) {
-    return kParamImageAddress + kSetupImageOffset +
-           kSetupImageSize * static_cast<std::size_t>(setup);
-}
+std::size_t SetupImageAddress(int setup) { return kDeviceImageAddress + SetupImageOffset(setup); }
 
 std::uint32_t GetBe32(const std::uint8_t* p) {
     return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
@@ -179,7 +184,10 @@ void CloseWithReset(int fd) {
 
 std::uint32_t VirtualControlWord(int setup, int pairIndex) {
     // 0x56 tag, setup in bits 16..23, pair in bits 0..15: unique per (setup, pair) and never zero.
-    if (setup < 0 || setup >= kSetupCount || pairIndex < 0 || pairIndex >= kPairsPerSetup) return 0;
+    if (setup < 0 || setup >= kSetupCount || pairIndex < 0 ||
+        static_cast<std::size_t>(pairIndex) >= kPairsPerSetup) {
+        return 0;
+    }
     return 0x5600'0000u | (static_cast<std::uint32_t>(setup) << 16) |
            static_cast<std::uint32_t>(pairIndex);
 }
@@ -260,22 +268,7 @@ struct VirtualAmplifier::Impl {
     };
 
     explicit Impl(SimOptions opts) : options(std::move(opts)) {
-        memory.assign(kMemorySize, 0);
-        for (int s = 0; s < kSetupCount; ++s) {
-            for (int p = 0; p < kPairsPerSetup; ++p) {
-                PutBe32(&memory[SetupImageAddress(s) + kPairSize * static_cast<std::size_t>(p)],
-                        VirtualControlWord(s, p));
-            }
-            for (int c = 0; c < kGainPairs; ++c) {
-                const std::size_t pair = static_cast<std::size_t>(kFirstGainPair + c);
-                PutBe32(&memory[SetupImageAddress(s) + kPairSize * pair + 4], kUnityGain);
-            }
-        }
-        memory[kParamImageAddress + kModelOffset] = options.model;
-        for (std::size_t i = 0; i < 6; ++i) {
-            memory[kChannelAssignAddress + i] = static_cast<std::uint8_t>(i + 1);
-        }
-        memory[kActiveSetupAddress] = 0;
+        memory = BuildVirtualTemplate(options.model);
 
         identity = {options.channels,
                     options.model,
@@ -421,6 +414,12 @@ struct VirtualAmplifier::Impl {
                     return false;
                 }
                 std::copy(p + 4, p + n, memory.begin() + static_cast<std::ptrdiff_t>(address));
+                // An MCU image takes its identity block along; the new firmware reports it once
+                // the update is done. Setup stores also cover the block but never arm this.
+                if (address == kMcuImageAddress &&
+                    count >= kIdentityBlockAddress + kIdentityBlockSize) {
+                    mcuImageWritten = true;
+                }
                 // The value is the count written; an empty write reports 1 so that success is
                 // always non-zero.
                 reply = {kStatusOk};
@@ -450,6 +449,11 @@ struct VirtualAmplifier::Impl {
             case CMD_SET_LEVEL:
                 return status(SetLevel(payload));
             case CMD_UPDATE_DONE:
+                if (mcuImageWritten) {
+                    std::copy_n(memory.begin() + kIdentityBlockAddress, kIdentityBlockSize,
+                                identity.begin());
+                    mcuImageWritten = false;
+                }
                 return status(kStatusOk);
             case CMD_WRITE_FIRMWARE:
                 firmware = payload;
@@ -466,9 +470,8 @@ struct VirtualAmplifier::Impl {
         std::unordered_map<std::uint32_t, std::size_t> where;
         where.reserve(kSetupCount * kPairsPerSetup);
         for (int s = 0; s < kSetupCount; ++s) {
-            for (int pair = 0; pair < kPairsPerSetup; ++pair) {
-                const std::size_t at =
-                    SetupImageAddress(s) + kPairSize * static_cast<std::size_t>(pair);
+            for (std::size_t pair = 0; pair < kPairsPerSetup; ++pair) {
+                const std::size_t at = SetupImageAddress(s) + kPairSize * pair;
                 where.emplace(GetBe32(&memory[at]), at);
             }
         }
@@ -499,9 +502,9 @@ struct VirtualAmplifier::Impl {
         // The switch records exist for four setups of four channels; an active setup byte that
         // was overwritten with something else has no record to update.
         const std::size_t active = memory[kActiveSetupAddress];
-        if (target < kSwitchRecordChannels && active < kSetupCount) {
-            memory[kParamImageAddress + kPairSize * (active * kSwitchRecordChannels + target)] =
-                value;
+        if (target < kImageChannelCount && active < kSetupCount) {
+            memory[kDeviceImageAddress + SwitchRecordOffset(static_cast<int>(active), target) +
+                   kSwitchLevel] = value;
         }
         return kStatusOk;
     }
@@ -787,7 +790,8 @@ struct VirtualAmplifier::Impl {
 
     mutable std::mutex mutex;  // everything below
     std::vector<std::uint8_t> memory;
-    std::array<std::uint8_t, 8> identity{};
+    std::array<std::uint8_t, kIdentityBlockSize> identity{};
+    bool mcuImageWritten = false;  // since the last UPDATE_DONE
     std::array<std::uint8_t, 6> levels{};
     std::vector<std::uint8_t> firmware;
     std::deque<Request> requests;

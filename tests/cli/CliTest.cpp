@@ -49,7 +49,7 @@ TEST_F(CliTest, CommandsPrintWhatTheAmplifierAnswers) {
         {{"identify"}, "channels=4 model=3 mcu=1.5 dsp=1.0 family=QV\n"},
         {{"status"}, "voltage=12.4 V temperature=45 C running=1230 m protection=off\n"},
         {{"read", "20585", "6"}, "01 02 03 04 05 06\n"},
-        {{"read", "0x5068", "0x2"}, "00 01\n"},
+        {{"read", "0x5068", "0x2"}, "ff 01\n"},
         {{"load-setup", "3"}, "Load setup OK.\n"},
         {{"set-level", "2", "9"}, "CH3 Set channel level OK.\n"},
         {{"set-level", "0xF0", "255"}, "Set Noise Killer OK.\n"},

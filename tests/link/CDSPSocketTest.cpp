@@ -134,8 +134,12 @@ TEST_F(LinkTest, MemoryReadFailuresLeaveTheCallersBufferUntouched) {
         SCOPED_TRACE(sim::FaultName(fault));
         amp->InjectFault(CMD_READ_MEMORY, fault, 1);
         std::uint8_t out[6] = {0xAB, 0xAB, 0xAB, 0xAB, 0xAB, 0xAB};
+        const std::int64_t start = clock.Peek();
         EXPECT_FALSE(socket.ReadMemory(20585, 6, out, 20000));
         EXPECT_EQ(Hex(out, 6), "AB AB AB AB AB AB");
+        if (fault == Fault::ErrorStatus) {
+            EXPECT_LT(clock.Peek() - start, 10000) << "an error reply ends the wait at once";
+        }
     }
 }
 

@@ -132,6 +132,8 @@ TEST(LocateHeader, FindsStrayOffsetAbortsOnZeroLengthAndWaitsForMore) {
         // A reply split inside its header is not taken for a zero-length one.
         {"length not yet arrived", "75 CA 86", 3, HeaderSearch::NotFound, 0},
         {"half the length arrived", "75 CA 86 0A", 4, HeaderSearch::NotFound, 0},
+        {"complete error reply", "00 75 CA 86 01 00 05 3D 0B", 9, HeaderSearch::ShortReply, 1},
+        {"error reply still arriving", "75 CA 86 01 00 05", 6, HeaderSearch::NotFound, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <future>
@@ -15,8 +16,12 @@
 #include <set>
 #include <thread>
 
+#include "link/FirmwareFiles.h"
 #include "link/Frame.h"
+#include "model/DeviceImage.h"
+#include "model/ParameterModel.h"
 #include "sim/VirtualAmplifier.h"
+#include "sim/VirtualTemplate.h"
 
 namespace vantrel::sim {
 namespace {
@@ -220,31 +225,33 @@ TEST(FaultNameTest, NamesRoundTripAndUnknownNamesFail) {
     }
 }
 
-TEST_F(SimTest, StartsWithTheParameterImageLaidOut) {
-    EXPECT_EQ(Memory(kChannelAssignAddress, 7), (Bytes{1, 2, 3, 4, 5, 6, 0}));
-    EXPECT_EQ(Memory(kNoiseKillerAddress, 1), Bytes{0});
-    EXPECT_EQ(Memory(kParamImageAddress + 137, 1), Bytes{3});
+TEST_F(SimTest, StartsAsTheVirtualTemplate) {
+    const Bytes all = Memory(0, kMemorySize);
+    EXPECT_EQ(all, BuildVirtualTemplate(3));
 
+    EXPECT_EQ(Memory(kNoiseKillerAddress, 8), (Bytes{255, 1, 2, 3, 4, 5, 6, 0}));
+    EXPECT_EQ(Memory(kParamImageAddress + 137, 1), Bytes{3});
+    // The parameter image is what the tool computes for the start values, under the control
+    // words the sim looks parameter blocks up by.
+    ParameterModel model;
+    InitSetups(model);
+    DeviceImage expected{};
+    for (int s = 0; s < 4; ++s) RebuildSetupImage(expected, model, s);
+    expected[kModelCodeOffset] = 3;
     const Bytes image = Memory(kParamImageAddress, kParamImageSize);
     ASSERT_EQ(image.size(), kParamImageSize);
     for (int s = 0; s < 4; ++s) {
         for (int p = 0; p < 376; ++p) {
             const std::size_t at = PairAddress(s, p) - kParamImageAddress;
             ASSERT_EQ(Be32(image, at), VirtualControlWord(s, p)) << s << "/" << p;
-            ASSERT_EQ(Be32(image, at + 4), p >= 372 ? 0x80000000u : 0u) << s << "/" << p;
+            for (std::size_t i = 0; i < 4; ++i) expected[at + i] = image[at + i];
         }
+        EXPECT_EQ(Be32(image, PairAddress(s, 372) - kParamImageAddress + 4), 0x80000000u);
     }
-    // Nothing else is set: everything outside the known bytes reads zero.
-    const Bytes all = Memory(0, kMemorySize);
-    std::size_t nonZero = 0;
-    for (std::size_t i = 0; i < kMemorySize; ++i) {
-        const bool known = (i >= kChannelAssignAddress && i < kChannelAssignAddress + 6) ||
-                           i == kParamImageAddress + 137 ||
-                           (i >= kParamImageAddress + kSetupImageOffset &&
-                            i < kParamImageAddress + kParamImageSize);
-        if (!known && all[i] != 0) ++nonZero;
-    }
-    EXPECT_EQ(nonZero, 0u);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), image.begin()));
+    // Nothing outside the parameter memory is set.
+    EXPECT_EQ(std::count(all.begin(), all.begin() + kNoiseKillerAddress, 0), kNoiseKillerAddress);
+    EXPECT_EQ(std::count(all.begin() + 32768, all.end(), 0), 32768);
 }
 
 TEST_F(SimTest, ReadMemoryEchoesTheRequestThenTheBytes) {
@@ -365,9 +372,9 @@ TEST_F(SimTest, LevelsLandInTheActiveSetupsSwitchRecords) {
     EXPECT_EQ(Ask(kLoadSetup, {}), Bytes{1});
     EXPECT_EQ(Memory(kActiveSetupAddress, 1), Bytes{2});
 
+    Bytes records = Memory(kParamImageAddress, 128);
     EXPECT_EQ(Ask(kSetLevel, {3, 9}), Bytes{0});
     EXPECT_EQ(Ask(kSetLevel, {5, 7}), Bytes{0});  // no switch record for channels 4 and 5
-    Bytes records(128, 0);
     records[8 * (2 * 4 + 3)] = 9;
     EXPECT_EQ(Memory(kParamImageAddress, 128), records);
     EXPECT_EQ(m_sim->Levels(), (std::array<std::uint8_t, 6>{0, 0, 0, 9, 0, 7}));
@@ -386,6 +393,74 @@ TEST_F(SimTest, AnswersTheRemainingCommands) {
     EXPECT_EQ(Ask(kWriteFirmware, image), Bytes{0});
     EXPECT_EQ(m_sim->DspFirmware(), image);
     EXPECT_EQ(Ask(0x42, {1, 2}), Bytes{0xFF});
+}
+
+// Firmware stage 2 writes the MCU image at 0; the identity block it carries (20728..20735) is what
+// the amplifier reports once the update is done, and only then.
+TEST_F(SimTest, AnUpdateDoneTakesTheIdentityOfTheWrittenMcuImage) {
+    const Bytes old = {4, 3, 1, 5, 1, 0, 'Q', 'V'};
+    const Bytes fresh = {2, 9, 2, 1, 1, 3, 'Q', 'V'};
+    constexpr std::size_t kBlock = 20728;
+    const struct Case {
+        const char* what;
+        std::uint16_t address;
+        std::size_t length;
+        bool takesIdentity;
+    } cases[] = {
+        {"MCU image past the block", 0, 40960, true},
+        {"MCU image ending with the block", 0, kBlock + 8, true},
+        {"MCU image ending inside the block", 0, kBlock + 7, false},
+        {"setup store over the block", kParamImageAddress, kParamImageSize, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        StartWith(TestOptions());
+        Bytes image = Memory(c.address, c.length);
+        for (std::size_t i = 0; i < 8; ++i) {
+            if (kBlock + i < c.address + c.length) image[kBlock + i - c.address] = fresh[i];
+        }
+        const auto n = static_cast<std::uint16_t>(c.length);
+        EXPECT_EQ(Ask(kWriteMemory, MemoryRequest(c.address, n, image)),
+                  (Bytes{0, static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8)}));
+        EXPECT_EQ(Ask(kIdentify), old);
+        EXPECT_EQ(Ask(kUpdateDone), Bytes{0});
+        EXPECT_EQ(Ask(kIdentify), c.takesIdentity ? fresh : old);
+        // A later UPDATE_DONE without a new image changes nothing.
+        m_sim->SetIdentity({4, 3, 1, 5, 1, 0, 'Q', 'V'});
+        EXPECT_EQ(Ask(kUpdateDone), Bytes{0});
+        EXPECT_EQ(Ask(kIdentify), old);
+    }
+}
+
+// The images the build generates: their template is the sim's start memory with the identity
+// block filled in, and a firmware update with them makes the sim report that identity.
+TEST_F(SimTest, DeliveredImagesMatchTheVirtualAmplifier) {
+    const struct Case {
+        const char* name;
+        std::uint8_t modelCode;
+        Bytes identity;
+    } cases[] = {
+        {"E2", 3, {4, 3, 1, 5, 1, 0, 'Q', 'V'}},
+        {"E3", 4, {1, 4, 1, 5, 1, 0, 'Q', 'V'}},  // first bass amplifier of the catalogue
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const FirmwarePair pair = FirmwarePairPath(VANTREL_BUILD_DATA_DIR, c.name);
+        const auto memory = AssembleTemplateImage(pair);
+        ASSERT_TRUE(memory);
+        Bytes expected = BuildVirtualTemplate(c.modelCode);
+        std::copy(c.identity.begin(), c.identity.end(), expected.begin() + 20728);
+        EXPECT_TRUE(std::equal(expected.begin() + kNoiseKillerAddress, expected.begin() + 32768,
+                               memory->begin() + kNoiseKillerAddress));
+
+        StartWith(TestOptions());
+        const auto image = AssembleFirmwareImage(pair, kMcuImageLimit);
+        ASSERT_TRUE(image);
+        const auto n = static_cast<std::uint16_t>(image->size());
+        EXPECT_EQ(Ask(kWriteMemory, MemoryRequest(0, n, *image))[0], 0);
+        EXPECT_EQ(Ask(kUpdateDone), Bytes{0});
+        EXPECT_EQ(Ask(kIdentify), c.identity);
+    }
 }
 
 TEST_F(SimTest, AssemblesARequestFromAnyChunking) {

@@ -1,0 +1,224 @@
+#include "link/CDspCtlThread.h"
+
+#include <cstdio>
+
+namespace vantrel {
+
+CDspCtlThread::CDspCtlThread(WorkerSink& sink, WorkerQuestions& questions, Clock& clock,
+                             std::filesystem::path dataFolder)
+    : m_sink(sink),
+      m_clock(clock),
+      m_queue(clock),
+      m_socket(clock),
+      m_procedures(m_socket, m_state, sink, questions, clock, std::move(dataFolder)) {}
+
+CDspCtlThread::~CDspCtlThread() { Stop(); }
+
+void CDspCtlThread::SetAdaptor(std::string address, std::uint32_t port) {
+    m_socket.SetAdaptor(std::move(address), port);
+}
+
+void CDspCtlThread::Start() {
+    if (m_thread.joinable()) return;
+    m_socket.ResetCancel();
+    m_thread = std::thread([this] { Run(); });
+}
+
+void CDspCtlThread::Stop() {
+    if (!m_thread.joinable()) return;
+    m_socket.Cancel();
+    m_queue.PostQuit();
+    m_thread.join();
+    m_socket.Close();
+}
+
+void CDspCtlThread::Run() {
+    while (auto message = m_queue.Get()) Dispatch(*message);
+}
+
+int CDspCtlThread::ProcessPending() {
+    int handled = 0;
+    while (auto message = m_queue.TryGet()) {
+        Dispatch(*message);
+        ++handled;
+    }
+    return handled;
+}
+
+void CDspCtlThread::Post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+    m_queue.Post({message, wParam, lParam});
+}
+
+void CDspCtlThread::PostConnect(const VersionRecord& version, int catalogueCount) {
+    {
+        std::lock_guard lock(m_postMutex);
+        m_connectVersion = version;
+    }
+    Post(TM_CONNECT, 0, catalogueCount);
+}
+
+void CDspCtlThread::PostSaveSetups(const SetupArray& setups, std::uint8_t activate) {
+    {
+        std::lock_guard lock(m_postMutex);
+        m_saveSetups = setups;
+    }
+    Post(TM_SAVE_SETUPS, 0, activate);
+}
+
+void CDspCtlThread::PostUpdateFirmware(const VersionRecord& version) {
+    {
+        std::lock_guard lock(m_postMutex);
+        m_updateVersion = version;
+    }
+    Post(TM_UPDATE_FIRMWARE);
+}
+
+// A burst of posts to one slot closer than the pacing interval ends in one transmission, one
+// interval after the last post, with the last post's arguments.
+void CDspCtlThread::Pace(std::int64_t& lastPost, std::uint32_t timerId) {
+    const std::int64_t now = m_clock.NowMs();
+    if (now - lastPost < kPacingMs) m_queue.KillTimer(timerId);
+    m_queue.SetTimer(timerId, kPacingMs);
+    lastPost = now;
+}
+
+void CDspCtlThread::Dispatch(const ThreadMessage& message) {
+    const std::uint32_t number = message.message;
+    if (number == kTimerMessage) {
+        OnTimer(static_cast<std::uint32_t>(message.wParam));
+    } else if (number >= TM_SET_PARAMS_0 && number < TM_SET_PARAMS_0 + kSlotCount) {
+        ParamSlot& slot = m_paramSlots[number - TM_SET_PARAMS_0];
+        slot.offset = message.wParam;
+        slot.length = message.lParam > 0 ? static_cast<std::size_t>(message.lParam) : 0;
+        Pace(slot.lastPost, kParamTimerBase + (number - TM_SET_PARAMS_0));
+    } else if (number >= TM_SET_LEVEL_0 && number < TM_SET_LEVEL_0 + kSlotCount) {
+        LevelSlot& slot = m_levelSlots[number - TM_SET_LEVEL_0];
+        slot.target = static_cast<std::uint8_t>(message.wParam);
+        slot.value = static_cast<std::uint8_t>(message.lParam);
+        Pace(slot.lastPost, kLevelTimerBase + (number - TM_SET_LEVEL_0));
+    } else if (number == TM_LOAD_SETUP) {
+        m_setupSlot.setup = static_cast<std::uint8_t>(message.wParam);
+        Pace(m_setupSlot.lastPost, kSetupTimer);
+    } else if (number == TM_SET_NOISE_KILLER) {
+        SetNoiseKiller(static_cast<std::uint8_t>(message.lParam));
+    } else if (number == TM_CONNECT) {
+        VersionRecord version;
+        {
+            std::lock_guard lock(m_postMutex);
+            version = m_connectVersion;
+        }
+        if (m_procedures.ConnectSequence(version, static_cast<int>(message.lParam))) {
+            m_queue.SetTimer(kStatusTimer, kStatusPeriodMs);
+            ReadStatus();
+        }
+    } else if (number == TM_GET_SETUPS) {
+        m_procedures.DownloadSetups();
+    } else if (number == TM_SAVE_SETUPS) {
+        SetupArray setups;
+        {
+            std::lock_guard lock(m_postMutex);
+            setups = m_saveSetups;
+        }
+        m_procedures.StoreSetups(setups, static_cast<std::uint8_t>(message.lParam));
+    } else if (number == TM_UPDATE_FIRMWARE) {
+        VersionRecord version;
+        {
+            std::lock_guard lock(m_postMutex);
+            version = m_updateVersion;
+        }
+        m_procedures.UpdateOnDemand(version);
+    }
+    // Every other number is taken from the queue and ignored.
+}
+
+void CDspCtlThread::OnTimer(std::uint32_t id) {
+    if (id == kStatusTimer) {
+        m_queue.KillTimer(kStatusTimer);
+        if (m_state.connected) {
+            ReadStatus();
+            m_queue.SetTimer(kStatusTimer, kStatusPeriodMs);
+        }
+        return;
+    }
+    if (id >= kParamTimerBase && id < kParamTimerBase + kSlotCount) {
+        SendParams(static_cast<int>(id - kParamTimerBase));
+    } else if (id >= kLevelTimerBase && id < kLevelTimerBase + kSlotCount) {
+        SendLevel(static_cast<int>(id - kLevelTimerBase));
+    } else if (id == kSetupTimer) {
+        SendSetup();
+    }
+}
+
+void CDspCtlThread::BeginBusy() {
+    m_state.busy = true;
+    m_sink.PostToWindow({UM_BUSY, {}, 0, {}});
+}
+
+void CDspCtlThread::EndBusy() { m_state.busy = false; }
+
+void CDspCtlThread::PostText(std::string text, std::intptr_t lParam) {
+    m_sink.PostToWindow({UM_RESULT_TEXT, std::move(text), lParam, {}});
+}
+
+void CDspCtlThread::SendParams(int slotIndex) {
+    const ParamSlot& slot = m_paramSlots[static_cast<std::size_t>(slotIndex)];
+    BeginBusy();
+    m_queue.KillTimer(kParamTimerBase + static_cast<std::uint32_t>(slotIndex));
+    // The block's bytes as they are now: a later edit of the same words is sent instead of the
+    // earlier one. A range outside the image sends nothing and fails.
+    std::vector<std::uint8_t> block;
+    if (slot.length > 0 && slot.offset < kDeviceImageSize &&
+        slot.length <= kDeviceImageSize - slot.offset) {
+        std::lock_guard lock(m_state.mutex);
+        block.assign(m_state.current.begin() + static_cast<std::ptrdiff_t>(slot.offset),
+                     m_state.current.begin() + static_cast<std::ptrdiff_t>(slot.offset + slot.length));
+    }
+    const bool ok = !block.empty() &&
+                    m_socket.WriteParams(block.data(), static_cast<std::uint16_t>(block.size()));
+    EndBusy();
+    std::uint8_t head[4] = {};
+    for (std::size_t i = 0; i < 4 && i < block.size(); ++i) head[i] = block[i];
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, "%.2x%.2x%.2x%.2x ", head[0], head[1], head[2], head[3]);
+    PostText(std::string(prefix) + (ok ? "Set OK." : "Set fail!"), 1);
+}
+
+void CDspCtlThread::SendLevel(int slotIndex) {
+    const LevelSlot& slot = m_levelSlots[static_cast<std::size_t>(slotIndex)];
+    BeginBusy();
+    m_queue.KillTimer(kLevelTimerBase + static_cast<std::uint32_t>(slotIndex));
+    const bool ok = m_socket.SetLevel(slot.target, slot.value);
+    EndBusy();
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, "CH%d ", slot.target + 1);
+    PostText(std::string(prefix) + (ok ? "Set channel level OK." : "Set channel level fail."));
+}
+
+void CDspCtlThread::SendSetup() {
+    BeginBusy();
+    m_queue.KillTimer(kSetupTimer);
+    const bool ok = m_socket.LoadSetup(m_setupSlot.setup, kLoadSetupTimeoutMs);
+    EndBusy();
+    PostText(ok ? "Load setup OK." : "Load setup fail!");
+}
+
+void CDspCtlThread::SetNoiseKiller(std::uint8_t value) {
+    BeginBusy();
+    const bool ok = m_socket.SetLevel(kNoiseKillerTarget, value);
+    EndBusy();
+    PostText(ok ? "Set Noise Killer OK." : "Set Noise Killer fail!");
+}
+
+void CDspCtlThread::ReadStatus() {
+    std::uint8_t reply[8] = {};
+    // A one-byte error reply passes the transaction but carries no status.
+    if (!m_socket.ReadStatus(reply) || m_socket.LastReplyLength() != 8) return;
+    const StatusRecord status = DecodeStatus(reply);
+    {
+        std::lock_guard lock(m_state.mutex);
+        m_state.status = status;
+    }
+    m_sink.PostToWindow({UM_STATUS, {}, 0, status});
+}
+
+}  // namespace vantrel

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "link/CDSPSocket.h"
+#include "link/DeviceProcedures.h"
+#include "link/WorkerMessages.h"
+#include "link/WorkerState.h"
+#include "platform/MessageQueue.h"
+
+namespace vantrel {
+
+// The worker: the only thread that talks to the amplifier. The window posts numbered messages;
+// rapid edits are paced per slot so that only the last value of a burst is sent, 500 ms after
+// the burst; results go back to the window through the sink.
+class CDspCtlThread {
+public:
+    static constexpr std::int64_t kPacingMs = 500;
+    static constexpr std::int64_t kStatusPeriodMs = 60000;
+    static constexpr std::uint32_t kStatusTimer = 22;
+    static constexpr std::uint32_t kParamTimerBase = 10;
+    static constexpr std::uint32_t kLevelTimerBase = 16;
+    static constexpr std::uint32_t kSetupTimer = 30;
+    static constexpr std::uint32_t kLoadSetupTimeoutMs = 20000;
+
+    CDspCtlThread(WorkerSink& sink, WorkerQuestions& questions, Clock& clock = SystemClock(),
+                  std::filesystem::path dataFolder = ".");
+    ~CDspCtlThread();
+    CDspCtlThread(const CDspCtlThread&) = delete;
+    CDspCtlThread& operator=(const CDspCtlThread&) = delete;
+
+    // Window side, before the first post.
+    void SetAdaptor(std::string address, std::uint32_t port);
+
+    // Runs the message loop on its own thread until Stop().
+    void Start();
+    // Cancels whatever transaction or pause is running and ends the thread; never waits for a
+    // transaction to finish.
+    void Stop();
+
+    // Posts from the window. Pointers of the original interface are replaced by what they point
+    // to: a parameter block is named by its offset and length in the current image, records are
+    // copied when posted.
+    void Post(std::uint32_t message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
+    void PostConnect(const VersionRecord& version, int catalogueCount);
+    void PostSaveSetups(const SetupArray& setups, std::uint8_t activate);
+    void PostUpdateFirmware(const VersionRecord& version);
+
+    WorkerState& State() { return m_state; }
+    const WorkerState& State() const { return m_state; }
+    bool IsBusy() const { return m_state.busy; }
+    bool IsConnected() const { return m_state.connected; }
+    void SetConnected(bool connected) { m_state.connected = connected; }
+    CDSPSocket& Socket() { return m_socket; }
+    DeviceProcedures& Procedures() { return m_procedures; }
+
+    // Without the thread (tests, the command-line client): handles every message waiting and
+    // every timer that is due, in order; returns how many it handled.
+    int ProcessPending();
+    // The time until the next timer falls due, if any (for a driver that moves a fake clock).
+    std::optional<std::int64_t> NextTimerIn() const { return m_queue.NextTimerIn(); }
+
+private:
+    struct ParamSlot {
+        std::size_t offset = 0;
+        std::size_t length = 0;
+        std::int64_t lastPost = 0;
+    };
+    struct LevelSlot {
+        std::uint8_t target = 0;
+        std::uint8_t value = 0;
+        std::int64_t lastPost = 0;
+    };
+    struct SetupSlot {
+        std::uint8_t setup = 0;
+        std::int64_t lastPost = 0;
+    };
+
+    void Run();
+    void Dispatch(const ThreadMessage& message);
+    void OnTimer(std::uint32_t id);
+    void Pace(std::int64_t& lastPost, std::uint32_t timerId);
+    void SendParams(int slot);
+    void SendLevel(int slot);
+    void SendSetup();
+    void SetNoiseKiller(std::uint8_t value);
+    void ReadStatus();
+    void BeginBusy();
+    void EndBusy();
+    void PostText(std::string text, std::intptr_t lParam = 0);
+
+    WorkerSink& m_sink;
+    Clock& m_clock;
+    MessageQueue m_queue;
+    CDSPSocket m_socket;
+    WorkerState m_state;
+    DeviceProcedures m_procedures;
+
+    std::array<ParamSlot, kSlotCount> m_paramSlots{};
+    std::array<LevelSlot, kSlotCount> m_levelSlots{};
+    SetupSlot m_setupSlot{};
+
+    // Records posted with TM_CONNECT, TM_UPDATE_FIRMWARE and TM_SAVE_SETUPS, copied at post time.
+    std::mutex m_postMutex;
+    VersionRecord m_connectVersion{};
+    VersionRecord m_updateVersion{};
+    SetupArray m_saveSetups{};
+
+    std::thread m_thread;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,206 @@
+#include "link/CDspCtlThread.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+
+#include "sim/VirtualAmplifier.h"
+#include "support/FakeClock.h"
+#include "support/Hex.h"
+#include "support/TemplateFolder.h"
+
+namespace vantrel {
+namespace {
+
+using test::Hex;
+
+class RecordingSink : public WorkerSink {
+public:
+    void PostToWindow(WindowMessage message) override {
+        std::lock_guard lock(m_mutex);
+        m_messages.push_back(std::move(message));
+    }
+    std::vector<std::string> Texts() {
+        std::lock_guard lock(m_mutex);
+        std::vector<std::string> texts;
+        for (const auto& m : m_messages) {
+            if (m.message == UM_RESULT_TEXT) texts.push_back(m.text);
+        }
+        return texts;
+    }
+    std::vector<WindowMessage> Messages() {
+        std::lock_guard lock(m_mutex);
+        return m_messages;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<WindowMessage> m_messages;
+};
+
+class NoQuestions : public WorkerQuestions {
+public:
+    bool AskYesNo(const std::string&) override { return false; }
+    std::optional<std::uint8_t> SelectDevice(const DeviceCatalogue&, std::uint16_t) override {
+        return std::nullopt;
+    }
+};
+
+void PutPair(DeviceImage& image, std::size_t offset, std::uint32_t control, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        image[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(control >> (24 - 8 * i));
+        image[offset + 4 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+    }
+}
+
+// The worker driven by hand on a fake clock against the virtual amplifier.
+class PacingTest : public ::testing::Test {
+protected:
+    PacingTest() : worker(sink, questions, clock, folder) {
+        test::WriteTemplate(folder, "E2", test::TemplateMemory(3));
+        sim::SimOptions options;
+        options.port = 0;
+        amp = std::make_unique<sim::VirtualAmplifier>(options);
+        EXPECT_TRUE(amp->Start());
+        worker.SetAdaptor("127.0.0.1", amp->Port());
+    }
+    ~PacingTest() override {
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    }
+
+    // Moves the clock on in steps, handling what falls due on the way.
+    void Run(std::int64_t ms) {
+        for (std::int64_t t = 0; t < ms; t += 10) {
+            clock.Advance(10);
+            worker.ProcessPending();
+        }
+    }
+    void Write(std::size_t offset, std::uint32_t control, std::uint32_t value) {
+        std::lock_guard lock(worker.State().mutex);
+        PutPair(worker.State().current, offset, control, value);
+    }
+    std::vector<sim::VirtualAmplifier::Request> Sent(std::uint8_t command) {
+        std::vector<sim::VirtualAmplifier::Request> out;
+        for (auto& r : amp->Requests()) {
+            if (r.command == command) out.push_back(r);
+        }
+        return out;
+    }
+
+    test::FakeClock clock;
+    RecordingSink sink;
+    NoQuestions questions;
+    std::filesystem::path folder = test::MakeDataFolder(
+        "[BaseInfo]\nDeviceNumber=1\n[Model1]\nPartNo=4\nName=Four\nChannle=4\nType=ClassD\n");
+    std::unique_ptr<sim::VirtualAmplifier> amp;
+    CDspCtlThread worker;
+};
+
+constexpr std::size_t kGainPair = kSetupImagesOffset + 2976;  // setup 1, channel 1 output gain
+
+TEST_F(PacingTest, ABurstOfPostsSendsTheLatestBytesOnceAfterItRests) {
+    const std::uint32_t word = sim::VirtualControlWord(0, 372);
+    for (std::uint32_t i = 0; i < 10; ++i) {
+        Write(kGainPair, word, 0x100 + i);
+        worker.Post(TM_SET_PARAMS_2, kGainPair, 8);
+        Run(100);
+    }
+    EXPECT_TRUE(Sent(CMD_WRITE_PARAMS).empty());
+    Write(kGainPair, word, 0xABCD);  // an edit after the last post is what goes out
+    Run(390);
+    EXPECT_TRUE(Sent(CMD_WRITE_PARAMS).empty());
+    Run(20);
+    const auto sent = Sent(CMD_WRITE_PARAMS);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(Hex(sent[0].payload), "56 00 01 74 00 00 AB CD");
+    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"56000174 Set OK."}));
+    const auto messages = sink.Messages();
+    EXPECT_EQ(messages.front().message, UM_BUSY);
+    EXPECT_EQ(messages.back().lParam, 1);
+    EXPECT_FALSE(worker.IsBusy());
+}
+
+TEST_F(PacingTest, SlotsAreIndependentAndResultTextsAreExact) {
+    Write(kGainPair, sim::VirtualControlWord(0, 300), 1);
+    Write(kGainPair + 8, 0x0000012C, 2);  // a control word the amplifier does not know
+    worker.Post(TM_SET_PARAMS_0, kGainPair, 8);
+    worker.Post(TM_SET_PARAMS_1, kGainPair + 8, 8);
+    worker.Post(TM_SET_LEVEL_0 + 4, 2, 9);
+    worker.Post(TM_SET_PARAMS_5, kDeviceImageSize - 4, 8);  // runs past the image: never sent
+    Run(600);
+    EXPECT_EQ(Sent(CMD_WRITE_PARAMS).size(), 2u);
+    // Timers due together fire in the order they were started.
+    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"5600012c Set OK.", "0000012c Set fail!",
+                                                      "CH3 Set channel level OK.",
+                                                      "00000000 Set fail!"}));
+    EXPECT_EQ(amp->Levels()[2], 9);
+}
+
+TEST_F(PacingTest, SetupLoadsCollapseWithoutTouchingALevelSlot) {
+    worker.Post(TM_SET_LEVEL_0, 0, 5);
+    worker.Post(TM_LOAD_SETUP, 1);
+    Run(200);
+    worker.Post(TM_LOAD_SETUP, 3);
+    Run(700);
+    const auto loads = Sent(CMD_LOAD_SETUP);
+    ASSERT_EQ(loads.size(), 1u);
+    EXPECT_EQ(Hex(loads[0].payload), "03");
+    EXPECT_EQ(Sent(CMD_SET_LEVEL).size(), 1u);
+    EXPECT_EQ(sink.Texts(),
+              (std::vector<std::string>{"CH1 Set channel level OK.", "Load setup OK."}));
+}
+
+TEST_F(PacingTest, NoiseKillerIsSentAtOnceAndFailuresAreReported) {
+    worker.Post(TM_SET_NOISE_KILLER, 0, 0);
+    worker.ProcessPending();
+    EXPECT_EQ(amp->ReadMemory(sim::kNoiseKillerAddress, 1)[0], 0);
+    amp->InjectFault(CMD_SET_LEVEL, sim::Fault::ErrorStatus, 1);
+    worker.Post(TM_SET_NOISE_KILLER, 0, 255);
+    worker.ProcessPending();
+    EXPECT_EQ(sink.Texts(),
+              (std::vector<std::string>{"Set Noise Killer OK.", "Set Noise Killer fail!"}));
+}
+
+TEST_F(PacingTest, StatusIsPolledWhileConnectedAndStopsWhenTheLinkDrops) {
+    // Lines 1.5 and 2.0, DSP 1.0: the virtual amplifier needs no update.
+    worker.PostConnect({4, 0, 1, 5, 1, 0, 'Q', 'V', 2, 0}, 1);
+    worker.ProcessPending();
+    ASSERT_TRUE(worker.IsConnected());
+    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"Loading setup data, please wait...",
+                                                      "Get setup data OK."}));
+    const auto messages = sink.Messages();
+    ASSERT_EQ(messages.back().message, UM_STATUS);
+    EXPECT_EQ(FormatVoltage(messages.back().status), "12.4 V");
+    EXPECT_EQ(Sent(CMD_READ_STATUS).size(), 1u);
+
+    Run(60000);
+    EXPECT_EQ(Sent(CMD_READ_STATUS).size(), 2u);
+    worker.SetConnected(false);
+    Run(120000);
+    EXPECT_EQ(Sent(CMD_READ_STATUS).size(), 2u) << "polling ends with the link";
+    EXPECT_FALSE(worker.NextTimerIn());
+}
+
+TEST(WorkerThread, StopCancelsATransactionInsteadOfWaitingForIt) {
+    sim::SimOptions options;
+    options.port = 0;
+    sim::VirtualAmplifier amp(options);
+    ASSERT_TRUE(amp.Start());
+    amp.InjectFault(0xFF, sim::Fault::NoReply);
+    RecordingSink sink;
+    NoQuestions questions;
+    CDspCtlThread worker(sink, questions);  // real clock: the time-out alone is 5 s
+    worker.SetAdaptor("127.0.0.1", amp.Port());
+    worker.Start();
+    worker.Post(TM_SET_NOISE_KILLER, 0, 255);
+    while (amp.Requests().empty()) std::this_thread::yield();
+    const auto start = std::chrono::steady_clock::now();
+    worker.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"Set Noise Killer fail!"}));
+}
+
+}  // namespace
+}  // namespace vantrel
