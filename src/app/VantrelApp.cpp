@@ -2,17 +2,56 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QLabel>
+#include <QDir>
 #include <QMessageBox>
-#include <QVBoxLayout>
-#include <QWidget>
+#include <QPixmap>
+#include <cstring>
 
 #include "app/Settings.h"
+#include "app/VantrelDlg.h"
 #include "platform/DataFolder.h"
 
 namespace vantrel {
 
+namespace {
+
+bool HasArgument(int argc, char** argv, const char* name) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], name) == 0) return true;
+    }
+    return false;
+}
+
+// Pictures of both pages for documentation and for checking a skin by eye; no display needed.
+int SaveScreenshots(VantrelDlg& window, const QString& folder) {
+    if (window.size().isEmpty()) {
+        qWarning("vantrel: the window is empty: no skin in the data folder?");
+        return 1;
+    }
+    if (!QDir().mkpath(folder)) {
+        qWarning("vantrel: cannot create %s", qPrintable(folder));
+        return 1;
+    }
+    const QDir dir(folder);
+    bool saved = window.grab().save(dir.filePath("main.png"));
+    window.ShowEqPage();
+    saved = window.grab().save(dir.filePath("eq.png")) && saved;
+    if (!saved) {
+        qWarning("vantrel: cannot write the screenshots to %s", qPrintable(folder));
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
 int RunVantrelApp(int argc, char** argv) {
+    // The platform is chosen when the application object is made, so look ahead for the option.
+    if (HasArgument(argc, argv, "--screenshot") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        !HasArgument(argc, argv, "-platform")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName("vantrel");
 
@@ -21,8 +60,11 @@ int RunVantrelApp(int argc, char** argv) {
     parser.addHelpOption();
     QCommandLineOption dataDirOption("data-dir", "Folder holding INI/ and PNGRes/.", "DIR");
     QCommandLineOption adaptorOption("adaptor", "Adaptor address HOST[:PORT].", "HOST[:PORT]");
+    QCommandLineOption screenshotOption(
+        "screenshot", "Save both pages as DIR/main.png and DIR/eq.png, then exit.", "DIR");
     parser.addOption(dataDirOption);
     parser.addOption(adaptorOption);
+    parser.addOption(screenshotOption);
     parser.process(app);
 
     std::optional<std::filesystem::path> explicitDir;
@@ -31,24 +73,19 @@ int RunVantrelApp(int argc, char** argv) {
     std::string error;
     const auto dataFolder = ResolveDataFolder(options, &error);
     if (!dataFolder) {
-        QMessageBox::critical(nullptr, "Vantrel", QString::fromStdString(error));
+        if (parser.isSet(screenshotOption)) {
+            qWarning("vantrel: %s", error.c_str());
+        } else {
+            QMessageBox::critical(nullptr, "Vantrel", QString::fromStdString(error));
+        }
         return 1;
     }
     const AppSettings settings = ReadSettings(*dataFolder / "INI" / "InitFile.dat");
 
-    QWidget window;
-    window.setWindowTitle(settings.title.empty() ? QString("Vantrel")
-                                                 : QString::fromStdString(settings.title));
-    auto* layout = new QVBoxLayout(&window);
-    const QString adaptor = parser.isSet(adaptorOption)
-                                ? parser.value(adaptorOption)
-                                : QString::fromStdString(settings.adaptorAddress) + ":" +
-                                      QString::number(settings.adaptorPort);
-    layout->addWidget(new QLabel(
-        QString("Data folder: %1\nAdaptor: %2\n\nThe tuning window is not built yet; use vantrel-cli "
-                "to talk to the amplifier.")
-            .arg(QString::fromStdString(dataFolder->string()), adaptor)));
-    window.resize(480, 160);
+    VantrelDlg window(*dataFolder);
+    window.setWindowTitle(QString::fromStdString(settings.title));
+    if (parser.isSet(screenshotOption))
+        return SaveScreenshots(window, parser.value(screenshotOption));
     window.show();
     return QApplication::exec();
 }

@@ -1,0 +1,607 @@
+#include "skin/SkinLayout.h"
+
+#include <QWidget>
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+#include <unordered_map>
+
+#include "controls/CFaderCtrl.h"
+#include "controls/CGdipButton.h"
+#include "controls/CKnob.h"
+#include "controls/CLedCtl.h"
+#include "controls/CProgressBar.h"
+#include "controls/CTpComboBox.h"
+#include "controls/CTpEdit.h"
+#include "controls/CTpStatic.h"
+#include "curves/CSpectrumCtl.h"
+#include "skin/SkinReader.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr SkinKind kButton = SkinKind::ImageButton;
+constexpr SkinKind kLed = SkinKind::Led;
+constexpr SkinKind kKnob = SkinKind::Knob;
+constexpr SkinKind kLabel = SkinKind::Label;
+constexpr SkinKind kEdit = SkinKind::Edit;
+constexpr SkinPage M = SkinPage::Main;
+constexpr SkinPage E = SkinPage::Eq;
+constexpr SkinPage B = SkinPage::Both;
+constexpr std::uint8_t kToggle = kSkinToggle;
+constexpr std::uint8_t kRepeat = kSkinAutoRepeat;
+
+// The control table. Several labels share identifiers with other controls; the window reaches
+// every control through its reference, never by identifier, so that does no harm.
+constexpr std::array<SkinControlSpec, 86> kTable = {{
+    {"LogoBtn", kButton, 1, 1501, B},
+    {"MuteBtn", kButton, 1, 1502, B, "", kToggle},
+    {"EQLoadBtn", kButton, 1, 1503, M},
+    {"HomeBtn", kButton, 1, 1504, E},
+    {"WiFiBtn", kButton, 1, 1505, B},
+    {"ExitBtn", kButton, 1, 1506, B, "", kToggle},
+    {"OpenBtn", kButton, 1, 1507, B},
+    {"ResetBtn", kButton, 1, 1508, B},
+    {"StoreBtn", kButton, 1, 1509, B},
+    {"SaveBtn", kButton, 1, 1510, B},
+    {"SetupBtn", kButton, 4, 1511, B, "", kToggle},
+    {"GroupBtn", kButton, 3, 1515, M, "", kToggle},
+    {"GroupCtlBtn", kButton, 6, 1518, M, "", kToggle},
+    {"LevelMuteBtn", kButton, 3, 1524, M, "", kToggle},
+    {"LevelLockBtn", kButton, 3, 1527, M, "", kToggle},
+    {"LevelPlusBtn", kButton, 3, 1530, M},
+    {"LevelReduceBtn", kButton, 3, 1533, M},
+    {"HighPlusBtn", kButton, 3, 1536, M, "", kRepeat},
+    {"HighReduceBtn", kButton, 3, 1539, M, "", kRepeat},
+    {"LowPlusBtn", kButton, 3, 1542, M, "", kRepeat},
+    {"LowReduceBtn", kButton, 3, 1545, M, "", kRepeat},
+    {"HighONBtn", kButton, 3, 1548, M, "", kToggle},
+    {"LowONBtn", kButton, 3, 1551, M, "", kToggle},
+    {"HighLockBtn", kButton, 3, 1554, M, "", kToggle},
+    {"LowLockBtn", kButton, 3, 1557, M, "", kToggle},
+    {"TimeONBtn", kButton, 6, 1560, M, "", kToggle},
+    {"High6dBBtn", kButton, 3, 1566, M, "", kToggle},
+    {"High12dBBtn", kButton, 3, 1569, M, "", kToggle},
+    {"High24dBBtn", kButton, 3, 1572, M, "", kToggle},
+    {"High36dBBtn", kButton, 3, 1575, M, "", kToggle},
+    {"High48dBBtn", kButton, 3, 1578, M, "", kToggle},
+    {"Low6dBBtn", kButton, 3, 1581, M, "", kToggle},
+    {"Low12dBBtn", kButton, 3, 1584, M, "", kToggle},
+    {"Low24dBBtn", kButton, 3, 1587, M, "", kToggle},
+    {"Low36dBBtn", kButton, 3, 1590, M, "", kToggle},
+    {"Low48dBBtn", kButton, 3, 1593, M, "", kToggle},
+    {"ClipLedStc", kLed, 3, 1599, M},
+    {"TimeLedStc", kLed, 6, 1602, M},
+    {"TimeDlyKnob", kKnob, 6, 1614, M},
+    {"TimeAtnKnob", kKnob, 6, 1620, M},
+    {"EQLoad2Btn", kButton, 1, 1596, M},
+    {"BypassBtn", kButton, 1, 1597, M, "", kToggle},
+    {"ZoomBtn", kButton, 1, 1598, M},
+    {"CEQFcyKnob", kKnob, 4, 1680, E},
+    {"CEQQKnob", kKnob, 4, 1684, E},
+    {"CustmEQFader", SkinKind::Fader, 4, 1688, E},
+    {"CustmEQGainEdt", kEdit, 4, 1696, E, "0 dB"},
+    {"CustmEQQEdt", kEdit, 4, 1700, E, "0"},
+    {"CustmEQFreqEdt", kEdit, 4, 1692, E, "0"},
+    {"CEQPassBtn", kButton, 4, 1704, E, "", kToggle},
+    {"CEQLedStc", kLed, 4, 1708, E},
+    {"EqGroupBtn", kButton, 6, 1712, E, "", kToggle},
+    {"EQMuteBtn", kButton, 6, 1721, E, "", kToggle},
+    {"Eq2GroupBtn", kButton, 3, 1718, E, "", kToggle},
+    {"EQBack2Btn", kButton, 1, 1727, E},
+    {"EQBypassBtn", kButton, 1, 1728, E, "", kToggle},
+    {"EQZoomBtn", kButton, 1, 1729, E},
+    {"EQResetBtn", kButton, 1, 1730, E},
+    {"EQBandFader", SkinKind::BandFaderBank, kEqBandCount, kBandFaderFirstId, E},
+    {"ModelStc", kLabel, 1, 1644, B, "KV-PX6 "},
+    {"ChStc", kLabel, 6, 1645, B, "CH ", kSkinNumbered},
+    {"SpChStc", kLabel, 6, 1651, M, "CH", kSkinNumbered},
+    {"EQSpChStc", kLabel, 6, 1764, E, "CH", kSkinNumbered},
+    {"ChCBox", SkinKind::List, 6, 1657, B},
+    {"ChFLMkStc", kLabel, 6, 1663, B, "OFF"},
+    {"ChHPFStc", kLabel, 6, 1669, B, "1000"},
+    {"ChLPFStc", kLabel, 6, 1675, B, "10000"},
+    {"ChDLYStc", kLabel, 6, 1681, B, "0"},
+    {"ChTRIMStc", kLabel, 6, 1687, B, "0"},
+    {"ChEQStc", kLabel, 6, 1693, B, "OFF"},
+    {"Prompt1Stc", kLabel, 1, 1699, B, ""},
+    {"Prompt2Stc", kLabel, 1, 1670, B, ""},
+    {"VoltageStc", kLabel, 1, 1671, B, "- V"},
+    {"TempStc", kLabel, 1, 1672, B, "- C"},
+    {"RunTimeStc", kLabel, 1, 1673, B, "-"},
+    {"LevelEdit", kEdit, 3, 1605, M, "0 %"},
+    {"HighPassEdit", kEdit, 3, 1608, M, "1000 Hz"},
+    {"LowPassEdit", kEdit, 3, 1611, M, "10000 Hz"},
+    {"DlyTimeEdt", kEdit, 6, 1626, M, "0 ms"},
+    {"DlyDisEdt", kEdit, 6, 1632, M, "0 cm"},
+    {"TrimEdt", kEdit, 6, 1638, M, "0 dB"},
+    {"EQBandFreqEdt", kEdit, 1, 1762, E, "40 Hz", kSkinReadOnly},
+    {"EQBandGainEdt", kEdit, 1, 1763, E, "0 dB", kSkinReadOnly},
+    {"CHLevelBar", SkinKind::LevelBar, 6, 1674, B, "", kSkinSharedId},
+    {"SpectrumCurve", SkinKind::Curve, 1, 1770, M},
+    {"EQSpectrumCurve", SkinKind::Curve, 1, 1771, E, "", kSkinPointEditing},
+}};
+
+// 0.02 x the integer part of (log10(f) / 0.02 + 0.5): the frequency knob works in decimal
+// logarithms on a grid of 0.02.
+float FrequencyKnobValue(double hertz) {
+    return static_cast<float>(0.02 * std::floor(std::log10(hertz) / 0.02 + 0.5));
+}
+
+struct NamedRange {
+    std::string_view name;
+    SkinValueRange range;
+};
+
+const std::array<NamedRange, 6>& Ranges() {
+    static const std::array<NamedRange, 6> ranges = {{
+        {"TimeDlyKnob", {0.0f, 20.0f, 0.0f, 0.02f, 0.02f}},
+        {"TimeAtnKnob", {0.0f, 30.0f, 0.0f, 0.1f, 0.1f}},
+        {"CEQFcyKnob",
+         {FrequencyKnobValue(16.0), FrequencyKnobValue(20893.0), FrequencyKnobValue(1000.0), 0.02f,
+          0.02f}},
+        {"CEQQKnob", {0.4f, 24.0f, 3.0f, 0.1f, 0.1f}},
+        {"CustmEQFader", {-24.0f, 6.0f, 0.0f, 0.1f, 0.1f}},
+        {"EQBandFader", {-15.0f, 6.0f, 0.0f, 0.1f, 0.1f}},
+    }};
+    return ranges;
+}
+
+// Coordinates far beyond any screen are a typing slip; keeping them small keeps the rectangle
+// arithmetic (here and in Qt) clear of overflow.
+constexpr long long kMaxCoordinate = 1 << 20;
+
+int Coordinate(long long value) {
+    return static_cast<int>(std::clamp(value, -kMaxCoordinate, kMaxCoordinate));
+}
+
+int Extent(long long value) { return static_cast<int>(std::clamp(value, 0LL, kMaxCoordinate)); }
+
+// The keys every section kind shares.
+struct SkinBox {
+    int left;
+    int top;
+    int width;
+    int height;
+
+    QRect Rect() const { return QRect(left, top, width, height); }
+};
+
+SkinBox ReadBox(const SkinReader& skin, const std::string& section) {
+    return {
+        Coordinate(skin.ReadSkinInt(section, "Left")), Coordinate(skin.ReadSkinInt(section, "Top")),
+        Extent(skin.ReadSkinInt(section, "Width")), Extent(skin.ReadSkinInt(section, "Height"))};
+}
+
+QFont ReadFont(const SkinReader& skin, const std::string& section) {
+    return SkinFont(skin.ReadSkinInt(section, "FontHeight"), skin.ReadSkinInt(section, "FontWidth"),
+                    skin.ReadSkinInt(section, "FontWeight"),
+                    skin.ReadSkinString(section, "FontName"));
+}
+
+QColor ReadFontColor(const SkinReader& skin, const std::string& section) {
+    return skin.ReadSkinColor(section, "FontCollorR", "FontCollorG", "FontCollorB");
+}
+
+QString InitialText(const SkinControlSpec& spec, int index) {
+    QString text = QString::fromUtf8(spec.text.data(), static_cast<qsizetype>(spec.text.size()));
+    if (spec.Has(kSkinNumbered)) text += QString::number(index + 1);
+    return text;
+}
+
+template <typename Control>
+void ApplyRange(Control* control, const SkinValueRange& range) {
+    control->SetRange(range.minimum, range.maximum);
+    control->SetValue(range.value);
+    control->SetDefaultValue(range.value);
+    control->SetStep(range.step);
+    control->SetDragRate(range.dragRate);
+}
+
+QWidget* CreateImageButton(QWidget* window, const SkinReader& skin, const SkinControlSpec& spec,
+                           int index) {
+    const std::string section = spec.SectionOf(index);
+    auto* button = new CGdipButton(window, spec.IdOf(index));
+    button->setGeometry(ReadBox(skin, section).Rect());
+    button->LoadStdImage(skin.ReadSkinString(section, "STA_name"));
+    button->LoadAltImage(skin.ReadSkinString(section, "ALT_name"));
+    if (spec.Has(kSkinToggle) && button->HasAltImage()) button->SetToggle(true);
+    if (spec.Has(kSkinAutoRepeat)) button->SetAutoRepeat(true);
+    return button;
+}
+
+QWidget* CreateLed(QWidget* window, const SkinReader& skin, const SkinControlSpec& spec,
+                   int index) {
+    const std::string section = spec.SectionOf(index);
+    auto* led = new CLedCtl(window, spec.IdOf(index));
+    led->setGeometry(ReadBox(skin, section).Rect());
+    led->LoadStdImage(skin.ReadSkinString(section, "STA_name"));
+    led->LoadAltImage(skin.ReadSkinString(section, "ALT_name"));
+    led->SetLedOn(false);
+    led->update();
+    return led;
+}
+
+QWidget* CreateKnob(QWidget* window, const SkinReader& skin, const SkinControlSpec& spec,
+                    int index) {
+    const std::string section = spec.SectionOf(index);
+    auto* knob = new CKnob(window, spec.IdOf(index));
+    knob->setGeometry(ReadBox(skin, section).Rect());
+    knob->LoadStandardStrip(skin.ReadSkinString(section, "STA_name"));
+    knob->LoadAlternateStrip(skin.ReadSkinString(section, "ALT_name"));
+    knob->SetStripGeometry(skin.ReadSkinInt(section, "StepHeight"),
+                           skin.ReadSkinInt(section, "FirstKHc"),
+                           skin.ReadSkinInt(section, "StepNum"));
+    knob->SetPageMultiplier(static_cast<float>(skin.ReadSkinInt(section, "ValMul")));
+    knob->SetDisabled(false);
+    if (const SkinValueRange* range = SkinRangeOf(spec.name)) ApplyRange(knob, *range);
+    knob->update();
+    return knob;
+}
+
+QWidget* CreateFader(QWidget* window, const SkinReader& skin, const SkinControlSpec& spec,
+                     int index) {
+    const std::string section = spec.SectionOf(index);
+    auto* fader = new CFaderCtrl(window, spec.IdOf(index));
+    const SkinBox box = ReadBox(skin, section);
+    fader->setGeometry(box.Rect());
+    fader->LoadStandardPicture(skin.ReadSkinString(section, "STA_name"));
+    fader->LoadAlternatePicture(skin.ReadSkinString(section, "ALT_name"));
+    fader->SetPlacementRect(box.Rect());
+    fader->SetPageMultiplier(static_cast<float>(skin.ReadSkinInt(section, "FaderValMul")));
+    if (const SkinValueRange* range = SkinRangeOf(spec.name)) ApplyRange(fader, *range);
+    return fader;
+}
+
+// Band i stands FaderWidth further right than band i - 1; it is created Width wide and settles
+// to FaderWidth x FaderHeight when it first paints.
+QWidget* CreateBandFader(QWidget* window, const SkinReader& skin, const SkinControlSpec& spec,
+                         int index) {
+    const std::string section = spec.SectionOf(index);
+    auto* fader = new CFaderCtrl(window, spec.IdOf(index));
+    const SkinBox box = ReadBox(skin, section);
+    const int pitch = skin.ReadSkinInt(section, "FaderWidth");
+    const int left =
+        Coordinate(static_cast<long long>(box.left) + static_cast<long long>(index) * pitch);
+    fader->setGeometry(left, box.top, box.width, box.height);
+    fader->LoadStandardPicture(skin.ReadSkinString(section, "STA_name"));
+    fader->LoadAlternatePicture(skin.ReadSkinString(section, "ALT_name"));
+    fader->SetPlacementRect(
+        QRect(left, box.top, Extent(pitch), Extent(skin.ReadSkinInt(section, "FaderHeight"))));
+    if (const SkinValueRange* range = SkinRangeOf(spec.name)) ApplyRange(fader, *range);
+    fader->SetPageMultiplier(static_cast<float>(skin.ReadSkinInt(section, "FaderValMul")));
+    return fader;
+}
+
+QWidget* CreateLabel(QWidget* window, const SkinReader& skin, const SkinControlSpec& spec,
+                     int index) {
+    const std::string section = spec.SectionOf(index);
+    auto* label = new CTpStatic(window, spec.IdOf(index));
+    label->setGeometry(ReadBox(skin, section).Rect());
+    label->SetText(InitialText(spec, index));
+    label->setFont(ReadFont(skin, section));
+    label->SetTextColor(ReadFontColor(skin, section));
+    return label;
+}
+
+QWidget* CreateEdit(QWidget* window, const SkinReader& skin, const SkinControlSpec& spec,
+                    int index) {
+    const std::string section = spec.SectionOf(index);
+    auto* edit = new CTpEdit(window, spec.IdOf(index));
+    edit->setGeometry(ReadBox(skin, section).Rect());
+    edit->SetText(InitialText(spec, index));
+    edit->setFont(ReadFont(skin, section));
+    edit->SetTextColor(ReadFontColor(skin, section));
+    if (spec.Has(kSkinReadOnly)) edit->SetReadOnly(true);
+    return edit;
+}
+
+QWidget* CreateList(QWidget* window, const SkinReader& skin, const SkinControlSpec& spec,
+                    int index) {
+    const std::string section = spec.SectionOf(index);
+    auto* list = new CTpComboBox(window, spec.IdOf(index));
+    list->setGeometry(ReadBox(skin, section).Rect());
+    list->setFont(ReadFont(skin, section));
+    list->SetTextColor(ReadFontColor(skin, section));
+    list->SetMark(0);
+    return list;
+}
+
+QWidget* CreateLevelBar(QWidget* window, const SkinReader& skin, const SkinControlSpec& spec,
+                        int index) {
+    const std::string section = spec.SectionOf(index);
+    auto* bar = new CProgressBar(window, spec.IdOf(index));
+    bar->setGeometry(ReadBox(skin, section).Rect());
+    bar->SetColor(skin.ReadSkinColor(section, "CollorR", "CollorG", "CollorB"));
+    return bar;
+}
+
+QWidget* CreateCurve(QWidget* window, const SkinReader& skin, const SkinControlSpec& spec,
+                     int index, const SetupRecord* firstSetup) {
+    const std::string section = spec.SectionOf(index);
+    auto* curve = new CSpectrumCtl(window, spec.IdOf(index));
+    curve->setGeometry(ReadBox(skin, section).Rect());
+    curve->SetPlotRange(
+        skin.ReadSkinFloat(section, "ValLeft"), skin.ReadSkinFloat(section, "ValTop"),
+        skin.ReadSkinFloat(section, "ValRigth"), skin.ReadSkinFloat(section, "ValBottom"));
+    curve->SetSetup(firstSetup);
+    const std::array<QColor, kChannelCount> colors = SkinCurveColors();
+    for (int c = 0; c < kChannelCount; ++c) {
+        curve->SetChannelColor(c, colors[static_cast<std::size_t>(c)]);
+    }
+    if (spec.Has(kSkinPointEditing)) curve->SetEditable(true);
+    return curve;
+}
+
+QWidget* CreateControl(QWidget* window, const SkinReader& skin, const SkinControlSpec& spec,
+                       int index, const SetupRecord* firstSetup) {
+    switch (spec.kind) {
+        case SkinKind::ImageButton:
+            return CreateImageButton(window, skin, spec, index);
+        case SkinKind::Led:
+            return CreateLed(window, skin, spec, index);
+        case SkinKind::Knob:
+            return CreateKnob(window, skin, spec, index);
+        case SkinKind::BandFaderBank:
+            return CreateBandFader(window, skin, spec, index);
+        case SkinKind::Fader:
+            return CreateFader(window, skin, spec, index);
+        case SkinKind::Label:
+            return CreateLabel(window, skin, spec, index);
+        case SkinKind::Edit:
+            return CreateEdit(window, skin, spec, index);
+        case SkinKind::List:
+            return CreateList(window, skin, spec, index);
+        case SkinKind::LevelBar:
+            return CreateLevelBar(window, skin, spec, index);
+        case SkinKind::Curve:
+            return CreateCurve(window, skin, spec, index, firstSetup);
+    }
+    return nullptr;
+}
+
+// Hands out the created widgets of one name, by index, into the typed references.
+class Binder {
+public:
+    explicit Binder(const std::vector<SkinControl>& all) {
+        for (const SkinControl& control : all) {
+            m_byName[control.spec->name].push_back(control.widget);
+        }
+    }
+
+    template <typename T>
+    void operator()(T*& field, std::string_view name) const {
+        const std::vector<QWidget*>* widgets = Find(name);
+        field =
+            widgets != nullptr && !widgets->empty() ? dynamic_cast<T*>(widgets->front()) : nullptr;
+    }
+
+    template <typename T, std::size_t N>
+    void operator()(std::array<T*, N>& field, std::string_view name) const {
+        const std::vector<QWidget*>* widgets = Find(name);
+        for (std::size_t i = 0; i < N; ++i) {
+            field[i] = widgets != nullptr && i < widgets->size() ? dynamic_cast<T*>((*widgets)[i])
+                                                                 : nullptr;
+        }
+    }
+
+private:
+    const std::vector<QWidget*>* Find(std::string_view name) const {
+        const auto it = m_byName.find(name);
+        return it != m_byName.end() ? &it->second : nullptr;
+    }
+
+    std::unordered_map<std::string_view, std::vector<QWidget*>> m_byName;
+};
+
+void BindControls(SkinControls& c) {
+    const Binder bind(c.all);
+    bind(c.LogoBtn, "LogoBtn");
+    bind(c.MuteBtn, "MuteBtn");
+    bind(c.EQLoadBtn, "EQLoadBtn");
+    bind(c.HomeBtn, "HomeBtn");
+    bind(c.WiFiBtn, "WiFiBtn");
+    bind(c.ExitBtn, "ExitBtn");
+    bind(c.OpenBtn, "OpenBtn");
+    bind(c.ResetBtn, "ResetBtn");
+    bind(c.StoreBtn, "StoreBtn");
+    bind(c.SaveBtn, "SaveBtn");
+    bind(c.SetupBtn, "SetupBtn");
+    bind(c.GroupBtn, "GroupBtn");
+    bind(c.GroupCtlBtn, "GroupCtlBtn");
+    bind(c.LevelMuteBtn, "LevelMuteBtn");
+    bind(c.LevelLockBtn, "LevelLockBtn");
+    bind(c.LevelPlusBtn, "LevelPlusBtn");
+    bind(c.LevelReduceBtn, "LevelReduceBtn");
+    bind(c.HighPlusBtn, "HighPlusBtn");
+    bind(c.HighReduceBtn, "HighReduceBtn");
+    bind(c.LowPlusBtn, "LowPlusBtn");
+    bind(c.LowReduceBtn, "LowReduceBtn");
+    bind(c.HighONBtn, "HighONBtn");
+    bind(c.LowONBtn, "LowONBtn");
+    bind(c.HighLockBtn, "HighLockBtn");
+    bind(c.LowLockBtn, "LowLockBtn");
+    bind(c.TimeONBtn, "TimeONBtn");
+    bind(c.High6dBBtn, "High6dBBtn");
+    bind(c.High12dBBtn, "High12dBBtn");
+    bind(c.High24dBBtn, "High24dBBtn");
+    bind(c.High36dBBtn, "High36dBBtn");
+    bind(c.High48dBBtn, "High48dBBtn");
+    bind(c.Low6dBBtn, "Low6dBBtn");
+    bind(c.Low12dBBtn, "Low12dBBtn");
+    bind(c.Low24dBBtn, "Low24dBBtn");
+    bind(c.Low36dBBtn, "Low36dBBtn");
+    bind(c.Low48dBBtn, "Low48dBBtn");
+    bind(c.ClipLedStc, "ClipLedStc");
+    bind(c.TimeLedStc, "TimeLedStc");
+    bind(c.TimeDlyKnob, "TimeDlyKnob");
+    bind(c.TimeAtnKnob, "TimeAtnKnob");
+    bind(c.EQLoad2Btn, "EQLoad2Btn");
+    bind(c.BypassBtn, "BypassBtn");
+    bind(c.ZoomBtn, "ZoomBtn");
+    bind(c.CEQFcyKnob, "CEQFcyKnob");
+    bind(c.CEQQKnob, "CEQQKnob");
+    bind(c.CustmEQFader, "CustmEQFader");
+    bind(c.CustmEQGainEdt, "CustmEQGainEdt");
+    bind(c.CustmEQQEdt, "CustmEQQEdt");
+    bind(c.CustmEQFreqEdt, "CustmEQFreqEdt");
+    bind(c.CEQPassBtn, "CEQPassBtn");
+    bind(c.CEQLedStc, "CEQLedStc");
+    bind(c.EqGroupBtn, "EqGroupBtn");
+    bind(c.EQMuteBtn, "EQMuteBtn");
+    bind(c.Eq2GroupBtn, "Eq2GroupBtn");
+    bind(c.EQBack2Btn, "EQBack2Btn");
+    bind(c.EQBypassBtn, "EQBypassBtn");
+    bind(c.EQZoomBtn, "EQZoomBtn");
+    bind(c.EQResetBtn, "EQResetBtn");
+    bind(c.EQBandFader, "EQBandFader");
+    bind(c.ModelStc, "ModelStc");
+    bind(c.ChStc, "ChStc");
+    bind(c.SpChStc, "SpChStc");
+    bind(c.EQSpChStc, "EQSpChStc");
+    bind(c.ChCBox, "ChCBox");
+    bind(c.ChFLMkStc, "ChFLMkStc");
+    bind(c.ChHPFStc, "ChHPFStc");
+    bind(c.ChLPFStc, "ChLPFStc");
+    bind(c.ChDLYStc, "ChDLYStc");
+    bind(c.ChTRIMStc, "ChTRIMStc");
+    bind(c.ChEQStc, "ChEQStc");
+    bind(c.Prompt1Stc, "Prompt1Stc");
+    bind(c.Prompt2Stc, "Prompt2Stc");
+    bind(c.VoltageStc, "VoltageStc");
+    bind(c.TempStc, "TempStc");
+    bind(c.RunTimeStc, "RunTimeStc");
+    bind(c.LevelEdit, "LevelEdit");
+    bind(c.HighPassEdit, "HighPassEdit");
+    bind(c.LowPassEdit, "LowPassEdit");
+    bind(c.DlyTimeEdt, "DlyTimeEdt");
+    bind(c.DlyDisEdt, "DlyDisEdt");
+    bind(c.TrimEdt, "TrimEdt");
+    bind(c.EQBandFreqEdt, "EQBandFreqEdt");
+    bind(c.EQBandGainEdt, "EQBandGainEdt");
+    bind(c.CHLevelBar, "CHLevelBar");
+    bind(c.SpectrumCurve, "SpectrumCurve");
+    bind(c.EQSpectrumCurve, "EQSpectrumCurve");
+}
+
+}  // namespace
+
+SkinControls CreateSkinControls(QWidget* window, const SkinReader& skin,
+                                const SetupRecord* firstSetup) {
+    SkinControls controls;
+    for (const std::vector<std::string_view>& step : SkinCreationOrder()) {
+        const int count = FindSkinControl(step.front())->count;
+        for (int index = 0; index < count; ++index) {
+            for (std::string_view name : step) {
+                const SkinControlSpec* spec = FindSkinControl(name);
+                QWidget* widget = CreateControl(window, skin, *spec, index, firstSetup);
+                // The EQ page set, the home button with it, waits hidden for ShowEqPage.
+                widget->setVisible(spec->page != SkinPage::Eq);
+                controls.all.push_back({spec, index, spec->IdOf(index), widget});
+            }
+        }
+    }
+    BindControls(controls);
+    return controls;
+}
+
+std::string SkinControlSpec::SectionOf(int index) const {
+    // Single controls and the band fader bank read one section named after the control.
+    if (count == 1 || kind == SkinKind::BandFaderBank) return std::string(name);
+    return std::string(name) + std::to_string(index);
+}
+
+std::span<const SkinControlSpec> SkinControlTable() { return kTable; }
+
+const SkinControlSpec* FindSkinControl(std::string_view name) {
+    for (const SkinControlSpec& spec : kTable) {
+        if (spec.name == name) return &spec;
+    }
+    return nullptr;
+}
+
+const std::vector<std::vector<std::string_view>>& SkinCreationOrder() {
+    static const std::vector<std::vector<std::string_view>> order = {
+        {"LogoBtn"},
+        {"MuteBtn"},
+        {"EQLoadBtn"},
+        {"HomeBtn"},
+        {"WiFiBtn"},
+        {"ExitBtn"},
+        {"OpenBtn"},
+        {"ResetBtn"},
+        {"StoreBtn"},
+        {"SaveBtn"},
+        {"SetupBtn"},
+        {"GroupBtn"},
+        {"GroupCtlBtn"},
+        // strip by strip
+        {"LevelMuteBtn",  "LevelLockBtn", "LevelPlusBtn", "LevelReduceBtn", "HighPlusBtn",
+         "HighReduceBtn", "LowPlusBtn",   "LowReduceBtn", "HighONBtn",      "LowONBtn",
+         "HighLockBtn",   "LowLockBtn",   "High6dBBtn",   "High12dBBtn",    "High24dBBtn",
+         "High36dBBtn",   "High48dBBtn",  "Low6dBBtn",    "Low12dBBtn",     "Low24dBBtn",
+         "Low36dBBtn",    "Low48dBBtn",   "ClipLedStc"},
+        // channel by channel
+        {"TimeONBtn", "TimeLedStc", "TimeDlyKnob", "TimeAtnKnob"},
+        {"EQLoad2Btn"},
+        {"BypassBtn"},
+        {"ZoomBtn"},
+        // band by band
+        {"CEQFcyKnob", "CEQQKnob", "CustmEQFader", "CustmEQGainEdt", "CustmEQQEdt",
+         "CustmEQFreqEdt", "CEQPassBtn", "CEQLedStc"},
+        {"EqGroupBtn", "EQMuteBtn"},
+        {"Eq2GroupBtn"},
+        {"EQBack2Btn"},
+        {"EQBypassBtn"},
+        {"EQZoomBtn"},
+        {"EQResetBtn"},
+        {"EQBandFader"},
+        {"ModelStc"},
+        {"ChStc", "SpChStc", "EQSpChStc"},
+        {"ChCBox", "ChFLMkStc", "ChHPFStc", "ChLPFStc", "ChDLYStc", "ChTRIMStc", "ChEQStc"},
+        {"Prompt1Stc"},
+        {"Prompt2Stc"},
+        {"VoltageStc"},
+        {"TempStc"},
+        {"RunTimeStc"},
+        {"LevelEdit", "HighPassEdit", "LowPassEdit"},
+        {"DlyTimeEdt", "DlyDisEdt", "TrimEdt"},
+        {"EQBandFreqEdt"},
+        {"EQBandGainEdt"},
+        {"CHLevelBar"},
+        {"SpectrumCurve"},
+        {"EQSpectrumCurve"},
+    };
+    return order;
+}
+
+const SkinValueRange* SkinRangeOf(std::string_view name) {
+    for (const NamedRange& entry : Ranges()) {
+        if (entry.name == name) return &entry.range;
+    }
+    return nullptr;
+}
+
+std::array<QColor, kChannelCount> SkinCurveColors() {
+    return {QColor(255, 0, 0),   QColor(0, 255, 0),   QColor(0, 0, 255),
+            QColor(0, 204, 255), QColor(204, 0, 255), QColor(204, 255, 0)};
+}
+
+void ShowPageSet(const SkinControls& controls, SkinPage page) {
+    if (page == SkinPage::Both) return;
+    const SkinPage other = page == SkinPage::Main ? SkinPage::Eq : SkinPage::Main;
+    for (const SkinControl& control : controls.all) {
+        if (control.spec->page == page) control.widget->show();
+    }
+    for (const SkinControl& control : controls.all) {
+        if (control.spec->page == other) control.widget->hide();
+    }
+}
+
+void SizeWindowToBackground(QWidget* window, QSize pictureSize) {
+    window->setFixedSize(pictureSize.expandedTo(QSize(0, 0)));
+}
+
+}  // namespace vantrel

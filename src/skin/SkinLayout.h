@@ -1,0 +1,217 @@
+#pragma once
+
+#include <QColor>
+#include <QSize>
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/ParameterModel.h"
+
+class QWidget;
+
+namespace vantrel {
+
+class SkinReader;
+class CGdipButton;
+class CLedCtl;
+class CProgressBar;
+class CFaderCtrl;
+class CKnob;
+class CTpStatic;
+class CTpEdit;
+class CTpComboBox;
+class CSpectrumCtl;
+
+// What a skin section builds, and so which keys it has.
+enum class SkinKind {
+    ImageButton,
+    Led,
+    Knob,
+    BandFaderBank,  // 27 faders from one section
+    Fader,
+    Label,
+    Edit,
+    List,
+    LevelBar,
+    Curve,
+};
+
+// The page set a control belongs to; Both stays visible on either page.
+enum class SkinPage { Main, Eq, Both };
+
+enum SkinFlag : std::uint8_t {
+    kSkinToggle = 1,        // button keeps its checked state
+    kSkinAutoRepeat = 2,    // button repeats while held
+    kSkinNumbered = 4,      // initial text followed by the channel number i + 1
+    kSkinSharedId = 8,      // every element has the base identifier
+    kSkinReadOnly = 16,     // edit box
+    kSkinPointEditing = 32  // response curve with draggable points
+};
+
+// One row of the main window's control table.
+struct SkinControlSpec {
+    std::string_view name;  // skin section; arrays append the index from 0
+    SkinKind kind;
+    int count;
+    int baseId;  // element i has baseId + i unless kSkinSharedId
+    SkinPage page;
+    std::string_view text = {};  // initial text of labels and edit boxes
+    std::uint8_t flags = 0;
+
+    bool Has(SkinFlag flag) const { return (flags & flag) != 0; }
+    int IdOf(int index) const { return Has(kSkinSharedId) ? baseId : baseId + index; }
+    // The section element `index` is read from.
+    std::string SectionOf(int index) const;
+};
+
+// Range of a knob or fader as the window sets it after creation.
+struct SkinValueRange {
+    float minimum;
+    float maximum;
+    float value;  // also the default (double-click)
+    float step;
+    float dragRate;  // per pixel
+};
+
+inline constexpr int kBandFaderFirstId = 1731;
+
+// The rows in the table's order.
+std::span<const SkinControlSpec> SkinControlTable();
+const SkinControlSpec* FindSkinControl(std::string_view name);
+// The order of creation: each step holds names whose elements are created index by index
+// together (strip by strip, channel by channel, band by band); a one-name step creates its whole
+// array. Creation order is stacking order, so it decides which control covers which.
+const std::vector<std::vector<std::string_view>>& SkinCreationOrder();
+// The range set after creation for the knobs and faders of `name`.
+const SkinValueRange* SkinRangeOf(std::string_view name);
+// The colours of the response curves' channels 1 to 6.
+std::array<QColor, kChannelCount> SkinCurveColors();
+
+// One created control.
+struct SkinControl {
+    const SkinControlSpec* spec = nullptr;
+    int index = 0;
+    int id = 0;
+    QWidget* widget = nullptr;
+};
+
+// Every control built from the skin, owned by the window (their Qt parent). Fields carry the skin
+// names; arrays by index.
+struct SkinControls {
+    template <typename T, std::size_t N>
+    using Array = std::array<T*, N>;
+    static constexpr std::size_t kStrips = 3;
+    static constexpr std::size_t kChannels = kChannelCount;
+    static constexpr std::size_t kBands = kCustomPointCount;
+
+    CGdipButton* LogoBtn = nullptr;
+    CGdipButton* MuteBtn = nullptr;
+    CGdipButton* EQLoadBtn = nullptr;
+    CGdipButton* HomeBtn = nullptr;
+    CGdipButton* WiFiBtn = nullptr;
+    CGdipButton* ExitBtn = nullptr;
+    CGdipButton* OpenBtn = nullptr;
+    CGdipButton* ResetBtn = nullptr;
+    CGdipButton* StoreBtn = nullptr;
+    CGdipButton* SaveBtn = nullptr;
+    Array<CGdipButton, kSetupCount> SetupBtn{};
+    Array<CGdipButton, kStrips> GroupBtn{};
+    Array<CGdipButton, kChannels> GroupCtlBtn{};
+    Array<CGdipButton, kStrips> LevelMuteBtn{};
+    Array<CGdipButton, kStrips> LevelLockBtn{};
+    Array<CGdipButton, kStrips> LevelPlusBtn{};
+    Array<CGdipButton, kStrips> LevelReduceBtn{};
+    Array<CGdipButton, kStrips> HighPlusBtn{};
+    Array<CGdipButton, kStrips> HighReduceBtn{};
+    Array<CGdipButton, kStrips> LowPlusBtn{};
+    Array<CGdipButton, kStrips> LowReduceBtn{};
+    Array<CGdipButton, kStrips> HighONBtn{};
+    Array<CGdipButton, kStrips> LowONBtn{};
+    Array<CGdipButton, kStrips> HighLockBtn{};
+    Array<CGdipButton, kStrips> LowLockBtn{};
+    Array<CGdipButton, kChannels> TimeONBtn{};
+    Array<CGdipButton, kStrips> High6dBBtn{};
+    Array<CGdipButton, kStrips> High12dBBtn{};
+    Array<CGdipButton, kStrips> High24dBBtn{};
+    Array<CGdipButton, kStrips> High36dBBtn{};
+    Array<CGdipButton, kStrips> High48dBBtn{};
+    Array<CGdipButton, kStrips> Low6dBBtn{};
+    Array<CGdipButton, kStrips> Low12dBBtn{};
+    Array<CGdipButton, kStrips> Low24dBBtn{};
+    Array<CGdipButton, kStrips> Low36dBBtn{};
+    Array<CGdipButton, kStrips> Low48dBBtn{};
+    Array<CLedCtl, kStrips> ClipLedStc{};
+    Array<CLedCtl, kChannels> TimeLedStc{};
+    Array<CKnob, kChannels> TimeDlyKnob{};
+    Array<CKnob, kChannels> TimeAtnKnob{};
+    CGdipButton* EQLoad2Btn = nullptr;
+    CGdipButton* BypassBtn = nullptr;
+    CGdipButton* ZoomBtn = nullptr;
+    Array<CKnob, kBands> CEQFcyKnob{};
+    Array<CKnob, kBands> CEQQKnob{};
+    Array<CFaderCtrl, kBands> CustmEQFader{};
+    Array<CTpEdit, kBands> CustmEQGainEdt{};
+    Array<CTpEdit, kBands> CustmEQQEdt{};
+    Array<CTpEdit, kBands> CustmEQFreqEdt{};
+    Array<CGdipButton, kBands> CEQPassBtn{};
+    Array<CLedCtl, kBands> CEQLedStc{};
+    Array<CGdipButton, kChannels> EqGroupBtn{};
+    Array<CGdipButton, kChannels> EQMuteBtn{};
+    Array<CGdipButton, kStrips> Eq2GroupBtn{};
+    CGdipButton* EQBack2Btn = nullptr;
+    CGdipButton* EQBypassBtn = nullptr;
+    CGdipButton* EQZoomBtn = nullptr;
+    CGdipButton* EQResetBtn = nullptr;
+    Array<CFaderCtrl, kEqBandCount> EQBandFader{};
+    CTpStatic* ModelStc = nullptr;
+    Array<CTpStatic, kChannels> ChStc{};
+    Array<CTpStatic, kChannels> SpChStc{};
+    Array<CTpStatic, kChannels> EQSpChStc{};
+    Array<CTpComboBox, kChannels> ChCBox{};
+    Array<CTpStatic, kChannels> ChFLMkStc{};
+    Array<CTpStatic, kChannels> ChHPFStc{};
+    Array<CTpStatic, kChannels> ChLPFStc{};
+    Array<CTpStatic, kChannels> ChDLYStc{};
+    Array<CTpStatic, kChannels> ChTRIMStc{};
+    Array<CTpStatic, kChannels> ChEQStc{};
+    CTpStatic* Prompt1Stc = nullptr;
+    CTpStatic* Prompt2Stc = nullptr;
+    CTpStatic* VoltageStc = nullptr;
+    CTpStatic* TempStc = nullptr;
+    CTpStatic* RunTimeStc = nullptr;
+    Array<CTpEdit, kStrips> LevelEdit{};
+    Array<CTpEdit, kStrips> HighPassEdit{};
+    Array<CTpEdit, kStrips> LowPassEdit{};
+    Array<CTpEdit, kChannels> DlyTimeEdt{};
+    Array<CTpEdit, kChannels> DlyDisEdt{};
+    Array<CTpEdit, kChannels> TrimEdt{};
+    CTpEdit* EQBandFreqEdt = nullptr;
+    CTpEdit* EQBandGainEdt = nullptr;
+    Array<CProgressBar, kChannels> CHLevelBar{};
+    CSpectrumCtl* SpectrumCurve = nullptr;
+    CSpectrumCtl* EQSpectrumCurve = nullptr;
+
+    // Every control in creation order, with its row, index and identifier.
+    std::vector<SkinControl> all;
+};
+
+// Creates every control of the table as a child of `window`, in creation order, from the skin's
+// sections, and applies the settings that follow creation: the EQ page set starts hidden. The
+// response curves get `firstSetup` (may be null) to draw.
+SkinControls CreateSkinControls(QWidget* window, const SkinReader& skin,
+                                const SetupRecord* firstSetup);
+
+// Shows the controls of `page` (Main or Eq) and hides those of the other page; controls on both
+// pages are left alone.
+void ShowPageSet(const SkinControls& controls, SkinPage page);
+
+// The window is sized to its page's background: the picture's size is the client size, and the
+// frame and caption around it are the window manager's. An empty picture leaves an empty client
+// area. The window does not move: the backgrounds' "Left" and "Top" place nothing.
+void SizeWindowToBackground(QWidget* window, QSize pictureSize);
+
+}  // namespace vantrel
