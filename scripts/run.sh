@@ -33,3 +33,11 @@ echo "\$ vantrel-cli --adaptor $adaptor identify"
 "$bin/vantrel-cli" --adaptor "$adaptor" identify
 echo "\$ vantrel-cli --adaptor $adaptor status"
 "$bin/vantrel-cli" --adaptor "$adaptor" status
+
+# The desktop tool, when there is a display to show it on.
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "\$ vantrel --data-dir build/data --adaptor $adaptor"
+  "$bin/vantrel" --data-dir "$root/build/data" --adaptor "$adaptor"
+else
+  echo "No display: vantrel not started (vantrel --screenshot DIR renders its pages without one)."
+fi
