@@ -9,6 +9,7 @@
 
 #include "app/Settings.h"
 #include "app/VantrelDlg.h"
+#include "curves/CSpectrumDisplya.h"
 #include "platform/DataFolder.h"
 
 namespace vantrel {
@@ -22,7 +23,8 @@ bool HasArgument(int argc, char** argv, const char* name) {
     return false;
 }
 
-// Pictures of both pages for documentation and for checking a skin by eye; no display needed.
+// Pictures of both pages and of the spectrum window for documentation and for checking a skin
+// by eye; no display needed.
 int SaveScreenshots(VantrelDlg& window, const QString& folder) {
     if (window.size().isEmpty()) {
         qWarning("vantrel: the window is empty: no skin in the data folder?");
@@ -36,6 +38,13 @@ int SaveScreenshots(VantrelDlg& window, const QString& folder) {
     bool saved = window.grab().save(dir.filePath("main.png"));
     window.ShowEqPage();
     saved = window.grab().save(dir.filePath("eq.png")) && saved;
+    window.ShowSpectrumWindow();
+    CSpectrumDisplya* spectrum = window.SpectrumWindow();
+    if (!spectrum || spectrum->size().isEmpty()) {
+        qWarning("vantrel: the spectrum window is empty: no \"SpBkg\" picture in the skin?");
+        return 1;
+    }
+    saved = spectrum->grab().save(dir.filePath("spectrum.png")) && saved;
     if (!saved) {
         qWarning("vantrel: cannot write the screenshots to %s", qPrintable(folder));
         return 1;
@@ -61,7 +70,10 @@ int RunVantrelApp(int argc, char** argv) {
     QCommandLineOption dataDirOption("data-dir", "Folder holding INI/ and PNGRes/.", "DIR");
     QCommandLineOption adaptorOption("adaptor", "Adaptor address HOST[:PORT].", "HOST[:PORT]");
     QCommandLineOption screenshotOption(
-        "screenshot", "Save both pages as DIR/main.png and DIR/eq.png, then exit.", "DIR");
+        "screenshot",
+        "Save both pages and the spectrum window as DIR/main.png, DIR/eq.png and "
+        "DIR/spectrum.png, then exit.",
+        "DIR");
     parser.addOption(dataDirOption);
     parser.addOption(adaptorOption);
     parser.addOption(screenshotOption);
