@@ -7,7 +7,6 @@
 #include <QPixmap>
 #include <cstring>
 
-#include "app/Settings.h"
 #include "app/VantrelDlg.h"
 #include "curves/CSpectrumDisplya.h"
 #include "platform/DataFolder.h"
@@ -92,12 +91,44 @@ int RunVantrelApp(int argc, char** argv) {
         }
         return 1;
     }
-    const AppSettings settings = ReadSettings(*dataFolder / "INI" / "InitFile.dat");
+    WindowOptions windowOptions;
+    if (parser.isSet(adaptorOption)) {
+        const QString text = parser.value(adaptorOption);
+        const qsizetype colon = text.lastIndexOf(':');
+        bool portOk = true;
+        if (colon >= 0) {
+            const uint port = text.mid(colon + 1).toUInt(&portOk);
+            portOk = portOk && port > 0 && port <= 65535;
+            windowOptions.adaptorPort = port;
+        }
+        windowOptions.adaptorHost = text.left(colon >= 0 ? colon : text.size()).toStdString();
+        if (!portOk || windowOptions.adaptorHost->empty()) {
+            qWarning("vantrel: bad adaptor address %s (HOST[:PORT])", qPrintable(text));
+            return 2;
+        }
+    }
+    const bool screenshot = parser.isSet(screenshotOption);
+    // Screenshots without an adaptor show the window as it starts, without a connection.
+    windowOptions.connect = !screenshot || windowOptions.adaptorHost.has_value();
 
-    VantrelDlg window(*dataFolder);
-    window.setWindowTitle(QString::fromStdString(settings.title));
-    if (parser.isSet(screenshotOption))
-        return SaveScreenshots(window, parser.value(screenshotOption));
+    VantrelDlg window(*dataFolder, windowOptions);
+    if (!window.StartError().empty()) {
+        if (screenshot) {
+            qWarning("vantrel: %s", window.StartError().c_str());
+        } else {
+            QMessageBox::critical(nullptr, "Vantrel", QString::fromStdString(window.StartError()));
+        }
+        return 1;
+    }
+    if (screenshot) {
+        // Against an adaptor the pictures show its downloaded setups and status.
+        if (windowOptions.adaptorHost && !window.WaitForSetups(30000)) {
+            qWarning("vantrel: no setups from the adaptor within 30 s; capturing as is");
+        }
+        const int result = SaveScreenshots(window, parser.value(screenshotOption));
+        window.close();
+        return result;
+    }
     window.show();
     return QApplication::exec();
 }

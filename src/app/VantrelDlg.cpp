@@ -1,11 +1,41 @@
 #include "app/VantrelDlg.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
+#include <QShortcut>
+#include <QTimer>
+#include <QWindow>
+#include <cmath>
+#include <fstream>
 
+#include "app/CWiFiDlg.h"
+#include "app/ConnectionMonitor.h"
+#include "app/DisplayRefresh.h"
+#include "app/NmWifiSource.h"
+#include "app/WorkerBridge.h"
+#include "controls/CGdipButton.h"
+#include "controls/CKnob.h"
+#include "controls/CTpComboBox.h"
+#include "controls/CTpStatic.h"
 #include "controls/PictureCache.h"
 #include "curves/CSpectrumCtl.h"
 #include "curves/CSpectrumDisplya.h"
+#include "link/CDspCtlThread.h"
+#include "link/WlanList.h"
+#include "model/PresetFile.h"
+#include "model/Scales.h"
+#include "model/SetupTransfer.h"
+#include "platform/DirectLinkSource.h"
+#include "platform/IniFile.h"
 
 namespace vantrel {
 
@@ -13,25 +43,68 @@ namespace {
 
 constexpr int kEQLoadBtnId = 1503;
 constexpr int kHomeBtnId = 1504;
+constexpr int kWiFiBtnId = 1505;
 constexpr int kEQLoad2BtnId = 1596;
 constexpr int kEQBack2BtnId = 1727;
 constexpr int kZoomBtnId = 1598;
 constexpr int kEQZoomBtnId = 1729;
 
+// The worker's final store may take its full time-outs (20 + 20 + 120 s); the window waits for it
+// but keeps painting.
+constexpr qint64 kFinalStoreLimitMs = 170000;
+constexpr qint64 kFinalStorePickUpMs = 1500;
+
+QString TitleWith(const std::string& title, const std::string& suffix) {
+    return QString::fromStdString(title) + "  " + QString::fromStdString(suffix);
+}
+
+bool IsDirectLink(const AppSettings& settings) {
+    return QString::fromStdString(settings.link).compare("Direct", Qt::CaseInsensitive) == 0;
+}
+
 }  // namespace
 
-VantrelDlg::VantrelDlg(const std::filesystem::path& dataFolder, QWidget* parent) : QWidget(parent) {
+VantrelDlg::VantrelDlg(const std::filesystem::path& dataFolder, WindowOptions options,
+                       QWidget* parent)
+    : QWidget(parent), m_dataFolder(dataFolder) {
     SetPictureFolder(QString::fromStdString(dataFolder.string()));
-    InitSetups(m_model);
 
-    const SkinReader skin = SkinReader::LoadFromDataFolder(dataFolder);
-    m_backgrounds = LoadSkinBackgrounds(skin);
+    // Backgrounds, start values, the settings.
+    m_skin = SkinReader::LoadFromDataFolder(dataFolder);
+    m_backgrounds = LoadSkinBackgrounds(m_skin);
+    InitSetups(m_model);
+    m_settings = ReadSettings(SettingsFilePath(dataFolder));
+    const std::filesystem::path presetFile = dataFolder / PathFromStored(m_settings.presetPath);
+    const bool presetOpens = std::ifstream(presetFile).is_open();
+    setWindowTitle(presetOpens ? TitleWith(m_settings.title, m_settings.presetPath)
+                               : QString::fromStdString(m_settings.title));
+    m_version = m_settings.versionRecord;
+
+    // The window takes the size of the main page's picture.
     m_mainBackground = LoadPicture(m_backgrounds.main.fileName);
     SizeWindowToBackground(this, m_mainBackground.size());
-    m_controls = CreateSkinControls(this, skin, &m_model.Setups[0]);
+    m_version[0] = 4;
+    m_version[1] = 0;
+    m_controls = CreateSkinControls(this, m_skin, &m_model.Setups[0]);
+    m_model.CurrentSetupIndex = 0;
+    LoadPresetFile(m_model, presetFile);
+    for (int c = 0; c < kChannelCount; ++c) {
+        if (auto* list = m_controls.ChCBox[static_cast<std::size_t>(c)]) {
+            list->SetMark(m_model.MarkIndex[static_cast<std::size_t>(c)]);
+        }
+    }
+    m_spectrumWindow = std::make_unique<CSpectrumDisplya>(m_skin, m_backgrounds.spectrum, this);
+    if (auto catalogue = LoadDeviceCatalogue(dataFolder / kCatalogueFile)) {
+        m_catalogue = std::move(*catalogue);
+    } else {
+        m_startError = "The device catalogue " +
+                       (dataFolder / kCatalogueFile).string() +
+                       " is missing: the tool cannot tell the amplifier models apart without it.";
+    }
+    m_refresh = std::make_unique<DisplayRefresh>(m_controls, m_model);
+    m_refresh->SetSpectrumWindow(m_spectrumWindow.get());
     m_eqBackground = LoadPicture(m_backgrounds.eq.fileName);
-    m_spectrumWindow = std::make_unique<CSpectrumDisplya>(skin, m_backgrounds.spectrum, this);
-    PointCurvesAtCurrentSetup();
+    RefreshSetupDisplay();
 
     AddHandler(WM_COMMAND, kEQLoadBtnId, &VantrelDlg::OnShowEqPage);
     AddHandler(WM_COMMAND, kEQLoad2BtnId, &VantrelDlg::OnShowEqPage);
@@ -39,15 +112,92 @@ VantrelDlg::VantrelDlg(const std::filesystem::path& dataFolder, QWidget* parent)
     AddHandler(WM_COMMAND, kEQBack2BtnId, &VantrelDlg::OnShowMainPage);
     AddHandler(WM_COMMAND, kZoomBtnId, &VantrelDlg::OnShowSpectrum);
     AddHandler(WM_COMMAND, kEQZoomBtnId, &VantrelDlg::OnShowSpectrum);
+    AddHandler(UM_BUTTON_RCLICK, kWiFiBtnId, &VantrelDlg::OnWiFiMenu);
+
+    // The update key: Ctrl+Alt+F7, which many desktops keep for console switching, and a second
+    // key from the settings (Ctrl+Shift+F7 unless told otherwise).
+    const QString secondKey = QString::fromStdString(
+        ReadIniString(SettingsFilePath(dataFolder), "OEM", "UpdateKey", "Ctrl+Shift+F7"));
+    for (const QKeySequence& key : {QKeySequence("Ctrl+Alt+F7"), QKeySequence(secondKey)}) {
+        if (key.isEmpty()) continue;
+        auto* shortcut = new QShortcut(key, this);
+        shortcut->setContext(Qt::ApplicationShortcut);
+        QObject::connect(shortcut, &QShortcut::activated, this, [this] { OnUpdateKey(); });
+    }
+
+    if (options.connect && m_startError.empty()) SetUpWorker(options);
 }
 
-VantrelDlg::~VantrelDlg() = default;
+VantrelDlg::~VantrelDlg() { ShutDownWorker(); }
+
+void VantrelDlg::SetUpWorker(const WindowOptions& options) {
+    m_bridge = std::make_unique<WorkerBridge>();
+    m_bridge->SetDialogParent(this);
+    m_worker = std::make_unique<CDspCtlThread>(*m_bridge, *m_bridge, SystemClock(), m_dataFolder);
+    m_bridge->SetBusyFlag(m_worker->State().busy);
+    m_bridge->SetHandler([this](const WindowMessage& message) { OnWorkerMessage(message); });
+
+    const bool direct = options.adaptorHost.has_value() || IsDirectLink(m_settings);
+    const std::string address = options.adaptorHost.value_or(m_settings.adaptorAddress);
+    const std::uint32_t port = options.adaptorPort.value_or(m_settings.adaptorPort);
+
+    m_worker->SetAdaptor(address, port);
+    m_worker->Start();
+    {
+        WorkerState& state = m_worker->State();
+        std::lock_guard lock(state.mutex);
+        for (std::size_t c = 0; c < state.channelAssign.size(); ++c) {
+            state.channelAssign[c] = static_cast<std::uint8_t>(m_model.MarkIndex[c]);
+        }
+    }
+    m_worker->State().noiseKiller = m_model.ANS;
+
+    if (direct) {
+        m_wifiSource = std::make_unique<DirectLinkSource>(address, port);
+    } else {
+        m_wifiSource = std::make_unique<NmWifiSource>();
+    }
+    m_wlan = std::make_unique<WlanList>(*m_wifiSource);
+    m_wlan->EnumInterfaces();
+
+    ConnectionMonitorHooks hooks;
+    hooks.showPrompt = [this](const QString& text) { ShowPromptText(text); };
+    hooks.showSignalPictures = [this](const SignalImageKeys& keys) {
+        ShowSignalPictures(keys.standard, keys.alternate);
+    };
+    hooks.resetSetups = [this] {
+        for (int s = 0; s < kSetupCount; ++s) ResetSetup(m_model, s);
+    };
+    hooks.postConnect = [this] {
+        m_worker->PostConnect(m_version, static_cast<int>(m_catalogue.Entries.size()));
+    };
+    hooks.clearWorkerConnected = [this] {
+        m_worker->SetConnected(false);
+        std::array<std::uint8_t, kChannelCount> marks{};
+        m_refresh->SetAdaptorLink(false, marks);
+    };
+    m_monitor = std::make_unique<ConnectionMonitor>(*m_wlan, address, std::move(hooks), this);
+    // A direct link needs no choice in the WiFi dialog: the monitor starts at once.
+    if (direct) m_monitor->Start();
+}
+
+void VantrelDlg::ShutDownWorker() {
+    if (m_monitor) m_monitor->Stop();
+    // Questions the worker waits on are answered Cancel first, so stopping it cannot wait on us.
+    if (m_bridge) m_bridge->Shutdown();
+    if (m_worker) m_worker->Stop();
+}
 
 void VantrelDlg::AddHandler(std::uint32_t message, int id, Handler handler) {
     m_handlers[{message, id}] = handler;
 }
 
 void VantrelDlg::OnControlMessage(const ControlMessage& message) {
+    if (message.message == UM_WIFI_CONNECT) {
+        if (m_monitor) m_monitor->OnWifiConnect(static_cast<int>(message.wParam),
+                                                static_cast<int>(message.lParam));
+        return;
+    }
     const auto it = m_handlers.find({message.message, message.id});
     if (it != m_handlers.end()) (this->*(it->second))(message);
 }
@@ -83,18 +233,122 @@ void VantrelDlg::ShowSpectrumWindow() {
     m_spectrumWindow->ShowSpectrum();
 }
 
-void VantrelDlg::PointCurvesAtCurrentSetup() {
-    SetupRecord* setup = &m_model.CurrentSetup();
-    const int channels = EffectiveChannelCount(m_model);
-    for (CSpectrumCtl* curve : {m_controls.SpectrumCurve, m_controls.EQSpectrumCurve}) {
-        if (!curve) continue;
-        curve->SetSetup(setup);
-        curve->SetChannelCount(channels);
-    }
-    if (m_spectrumWindow) m_spectrumWindow->SetSetup(setup, channels);
+void VantrelDlg::RefreshSetupDisplay() {
+    if (m_refresh) m_refresh->RefreshSetupDisplay(m_model.CurrentSetupIndex);
 }
 
-void VantrelDlg::RefreshSetupDisplay() { PointCurvesAtCurrentSetup(); }
+// The WiFi button's right-click menu: "Select Device" opens the WiFi dialog.
+void VantrelDlg::OnWiFiMenu(const ControlMessage& message) {
+    if (!m_wlan || !m_monitor) return;
+    QMenu menu(this);
+    QAction* select = menu.addAction("Select Device");
+    if (menu.exec(message.screenPoint + QPoint(0, 10)) != select) return;
+    m_monitor->Stop();
+    m_wlan->EnumInterfaces();
+    QPointer<CWiFiDlg> dialog = new CWiFiDlg(
+        *m_wlan,
+        [this](const ControlMessage& report) {
+            if (report.message == UM_WIFI_CONNECT) {
+                OnControlMessage(report);
+            }
+        },
+        this);
+    dialog->ShowLists();
+    dialog->show();
+}
+
+void VantrelDlg::ShowPromptText(const QString& text) {
+    if (m_controls.Prompt2Stc && m_controls.Prompt1Stc) {
+        ShowPrompt(*m_controls.Prompt2Stc, *m_controls.Prompt1Stc, text);
+    }
+}
+
+void VantrelDlg::ShowSignalPictures(const std::string& standardKey,
+                                    const std::string& alternateKey) {
+    CGdipButton* button = m_controls.WiFiBtn;
+    if (!button) return;
+    button->LoadStdImage(m_skin.ReadSkinString("WiFiBtn", standardKey));
+    button->LoadAltImage(m_skin.ReadSkinString("WiFiBtn", alternateKey));
+    button->update();
+}
+
+void VantrelDlg::OnWorkerMessage(const WindowMessage& message) {
+    switch (message.message) {
+        case UM_RESULT_TEXT:
+            ShowPromptText(QString::fromStdString(message.text));
+            break;
+        case UM_SETUPS_LOADED:
+            TakeOverSetups();
+            break;
+        case UM_STATUS:
+            if (m_controls.VoltageStc && m_controls.TempStc && m_controls.RunTimeStc) {
+                std::array<CLedCtl*, 3> leds{};
+                for (std::size_t i = 0; i < leds.size(); ++i) leds[i] = m_controls.ClipLedStc[i];
+                ShowStatus(*m_controls.VoltageStc, *m_controls.TempStc, *m_controls.RunTimeStc,
+                           leds, message.status);
+            }
+            break;
+        default:  // UM_COMM_FAIL: the worker's own text says it all
+            break;
+    }
+}
+
+// The amplifier's setups replace the window's, on the grids of the controls.
+void VantrelDlg::TakeOverSetups() {
+    WorkerState& state = m_worker->State();
+    SetupArray downloaded;
+    DeviceImage image;
+    std::array<std::uint8_t, kChannelCount> marks{};
+    std::uint8_t activeSetup;
+    {
+        std::lock_guard lock(state.mutex);
+        downloaded = state.setups;
+        image = state.current;
+        marks = state.channelAssign;
+        activeSetup = state.activeSetup;
+    }
+    const DeviceModelEntry* entry = vantrel::TakeOverSetups(
+        m_model, downloaded, image, state.noiseKiller, activeSetup, m_catalogue);
+    m_version[0] = m_model.ChannelNum;
+    m_version[1] = m_model.Mode;
+    // The custom point frequency knobs follow the amplifier's frequency range.
+    const double top = m_model.Mode == 2 ? kMaxBassFreq : kMaxFreq;
+    const double start = m_model.Mode == 2 ? 100.0 : 1000.0;
+    for (CKnob* knob : m_controls.CEQFcyKnob) {
+        if (!knob) continue;
+        knob->SetRange(knob->Minimum(), FreqKnobPosition(top));
+        knob->SetDefaultValue(FreqKnobPosition(start));
+    }
+    for (std::size_t c = 0; c < marks.size(); ++c) {
+        m_model.MarkIndex[c] = std::min<int>(marks[c], kChannelMarkCount - 1);
+    }
+    if (entry) {
+        if (m_controls.ModelStc) m_controls.ModelStc->SetText(QString::fromStdString(entry->Name));
+        setWindowTitle(TitleWith(m_settings.title, entry->Name));
+    }
+    m_refresh->SetAdaptorLink(true, marks);
+    RefreshSetupDisplay();
+    m_setupsLoaded = true;
+}
+
+void VantrelDlg::OnUpdateKey() {
+    if (!m_worker || !m_monitor || !m_monitor->IsAdaptorLinked()) return;
+    m_worker->PostUpdateFirmware(m_version);
+}
+
+bool VantrelDlg::WaitForSetups(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!m_setupsLoaded && timer.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        if (!m_setupsLoaded) {
+            QEventLoop loop;
+            QTimer::singleShot(20, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+    }
+    return m_setupsLoaded;
+}
 
 void VantrelDlg::paintEvent(QPaintEvent*) {
     // The window is sized to the picture, so it is drawn unscaled at the client origin.
@@ -102,12 +356,111 @@ void VantrelDlg::paintEvent(QPaintEvent*) {
     painter.drawImage(0, 0, CurrentBackground());
 }
 
+// Enter and Escape never close the window; an edit box takes its own Enter before this.
+void VantrelDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+        event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+// The window is dragged by its background.
+void VantrelDlg::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && windowHandle()) {
+        windowHandle()->startSystemMove();
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+// The window manager owns the system menu here, so the About entry lives in the background's
+// context menu.
+void VantrelDlg::contextMenuEvent(QContextMenuEvent* event) {
+    if (m_settings.aboutMenu.empty()) return;
+    QMenu menu(this);
+    QAction* about = menu.addAction(QString::fromStdString(m_settings.aboutMenu));
+    if (menu.exec(event->globalPos()) != about) return;
+    QMessageBox box(this);
+    box.setWindowTitle(QString::fromStdString(m_settings.aboutTitle));
+    box.setText(QString::fromStdString(m_settings.aboutVer));
+    box.setIconPixmap(QPixmap());
+    box.exec();
+}
+
+// Back in the main window, the EQ group the spectrum window may have narrowed is restored.
+void VantrelDlg::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange || !isActiveWindow() || !m_refresh) return;
+    if (m_model.CurrentSetupIndex >= 0 && m_model.CurrentSetupIndex < kSetupCount) {
+        m_model.CurrentSetup().GroupEQFlag = m_refresh->SavedEqGroup();
+    }
+}
+
+// Asks once about unsaved changes and, on Yes, stores all setups before the window goes; the
+// window keeps painting but takes no input meanwhile.
+void VantrelDlg::StoreBeforeClosing() {
+    if (!m_worker || !m_monitor || !m_monitor->IsAdaptorLinked() || !m_worker->IsConnected()) {
+        return;
+    }
+    WorkerState& state = m_worker->State();
+    bool unsaved;
+    {
+        std::lock_guard lock(state.mutex);
+        unsaved = state.current != state.stored;
+    }
+    if (!unsaved && !m_marksChanged) return;
+    const bool yes = askSaveOnClose
+                         ? askSaveOnClose()
+                         : QMessageBox::warning(this, "Warning",
+                                                "Current setting not saved, Save before switching?",
+                                                QMessageBox::Yes | QMessageBox::No) ==
+                               QMessageBox::Yes;
+    if (!yes) return;
+    {
+        std::lock_guard lock(state.mutex);
+        state.stored = state.current;
+        for (std::size_t c = 0; c < state.channelAssign.size(); ++c) {
+            state.channelAssign[c] = static_cast<std::uint8_t>(m_model.MarkIndex[c]);
+        }
+    }
+    state.noiseKiller = m_model.ANS;
+    m_worker->PostSaveSetups(m_model.Setups, static_cast<std::uint8_t>(m_model.CurrentSetupIndex));
+    m_marksChanged = false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Wait until the worker has taken the request up and finished it.
+    QElapsedTimer timer;
+    timer.start();
+    bool started = false;
+    while (timer.elapsed() < kFinalStoreLimitMs) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+        const bool busy = m_worker->IsBusy();
+        started = started || busy;
+        if ((started && !busy) || (!started && timer.elapsed() > kFinalStorePickUpMs)) break;
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    QApplication::restoreOverrideCursor();
+}
+
 void VantrelDlg::closeEvent(QCloseEvent* event) {
-    QWidget::closeEvent(event);
-    if (!event->isAccepted() || !m_spectrumWindow) return;
+    if (m_closing) {
+        QWidget::closeEvent(event);
+        return;
+    }
+    m_closing = true;
+    StoreBeforeClosing();
+    hide();
     // Closed first, so a group chosen there is given back before the window goes.
-    m_spectrumWindow->close();
-    m_spectrumWindow.reset();
+    if (m_spectrumWindow) {
+        m_spectrumWindow->close();
+        m_spectrumWindow.reset();
+    }
+    ShutDownWorker();
+    QWidget::closeEvent(event);
 }
 
 }  // namespace vantrel
