@@ -1,0 +1,140 @@
+// The whole window against the virtual amplifier over a direct link: start, connect, download,
+// show, and store at closing.
+#include "app/VantrelDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <filesystem>
+
+#include "app/ConnectionMonitor.h"
+#include "controls/CGdipButton.h"
+#include "controls/CTpEdit.h"
+#include "controls/CTpStatic.h"
+#include "controls/PictureCache.h"
+#include "link/CDSPSocket.h"
+#include "link/CDspCtlThread.h"
+#include "model/SetupTransfer.h"
+#include "sim/VirtualAmplifier.h"
+
+namespace vantrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        data = VANTREL_BUILD_DATA_DIR;
+        if (!fs::exists(data / "PNGRes" / "Res.Pic")) GTEST_SKIP() << "no generated skin";
+    }
+    void TearDown() override { SetPictureFolder({}); }
+
+    // Starts the amplifier (model code of the shipped catalogue) with a tune on setup 1 channel 1: high-pass on at
+    // 1000 Hz, 24 dB per octave, delay on at 3.5 ms.
+    void StartAmplifier(std::uint8_t channels, std::uint8_t modelCode) {
+        sim::SimOptions options;
+        options.port = 0;
+        options.channels = channels;
+        options.model = modelCode;
+        amp = std::make_unique<sim::VirtualAmplifier>(options);
+        ASSERT_TRUE(amp->Start());
+        const auto memory = amp->ReadMemory(sim::kParamImageAddress, kDeviceImageSize);
+        DeviceImage image;
+        std::copy(memory.begin(), memory.end(), image.begin());
+        ParameterModel tune;
+        InitSetups(tune);
+        ChannelRecord& ch = tune.Setups[0].Channels[0];
+        ch.HighPassOn = 1;
+        ch.HighPassFreq = 1000.0f;
+        ch.HighPassSlope = 24;
+        ch.DelayOn = 1;
+        ch.DelayTime = 3.5f;
+        SetupArray worker{};
+        StoreConversion(tune.Setups, worker, image, channels);
+        amp->WriteMemory(sim::kParamImageAddress, image.data(), image.size());
+    }
+
+    std::unique_ptr<VantrelDlg> OpenWindow() {
+        WindowOptions options;
+        options.adaptorHost = "127.0.0.1";
+        options.adaptorPort = amp->Port();
+        return std::make_unique<VantrelDlg>(data, options);
+    }
+
+    std::size_t Count(std::uint8_t command) const {
+        std::size_t n = 0;
+        for (const auto& r : amp->Requests()) n += r.command == command;
+        return n;
+    }
+
+    fs::path data;
+    std::unique_ptr<sim::VirtualAmplifier> amp;
+};
+
+TEST_F(WindowTest, ConnectsDownloadsAndShowsTheAmplifier) {
+    StartAmplifier(4, 3);
+    auto window = OpenWindow();
+    ASSERT_TRUE(window->StartError().empty());
+    ASSERT_TRUE(window->WaitForSetups(10000));
+    const SkinControls& c = window->Controls();
+    EXPECT_EQ(c.Prompt1Stc->Text(), "Loading setup data, please wait...");
+    EXPECT_EQ(c.Prompt2Stc->Text(), "Get setup data OK.");
+    // The catalogue's entry of model code 3.
+    EXPECT_FALSE(c.ModelStc->Text().isEmpty());
+    EXPECT_TRUE(window->windowTitle().endsWith(c.ModelStc->Text()));
+    // The downloaded tune, on its grids.
+    EXPECT_EQ(c.HighPassEdit[0]->Text(), "1000 Hz");
+    EXPECT_EQ(c.High24dBBtn[0]->GetCheck(), 1);
+    EXPECT_EQ(c.DlyTimeEdt[0]->Text(), "3.50 ms");
+    EXPECT_EQ(c.ChHPFStc[0]->Text(), "1000");
+    // The status arrives right after the download.
+    for (int i = 0; i < 100 && c.VoltageStc->Text() != "12.4 V"; ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    EXPECT_EQ(c.VoltageStc->Text(), "12.4 V");
+    EXPECT_EQ(c.TempStc->Text(), "45 C");
+    EXPECT_EQ(c.RunTimeStc->Text(), "1230 m");
+    EXPECT_TRUE(window->Monitor()->IsAdaptorLinked());
+}
+
+TEST_F(WindowTest, TwoChannelAmplifierLaysOutOneStripAndTwoColumns) {
+    StartAmplifier(2, 2);  // a two-channel model of the catalogue
+    auto window = OpenWindow();
+    ASSERT_TRUE(window->WaitForSetups(10000));
+    const SkinControls& c = window->Controls();
+    EXPECT_EQ(window->Model().ChannelNum, 2);
+    EXPECT_FALSE(c.HighONBtn[0]->IsDisabled());
+    EXPECT_TRUE(c.HighONBtn[1]->IsDisabled());
+    EXPECT_TRUE(c.TimeONBtn[2]->IsDisabled());
+    EXPECT_EQ(c.ChEQStc[3]->Text(), "-");
+}
+
+TEST_F(WindowTest, ClosingAsksOnlyAfterAnEditAndYesStores) {
+    StartAmplifier(4, 3);
+    {
+        auto window = OpenWindow();
+        ASSERT_TRUE(window->WaitForSetups(10000));
+        int asked = 0;
+        window->askSaveOnClose = [&] { return ++asked, true; };
+        window->close();
+        EXPECT_EQ(asked, 0) << "nothing changed";
+    }
+    auto window = OpenWindow();
+    ASSERT_TRUE(window->WaitForSetups(10000));
+    int asked = 0;
+    window->askSaveOnClose = [&] { return ++asked, true; };
+    {
+        // An edit: the current image now differs from the stored one.
+        WorkerState& state = window->Worker()->State();
+        std::lock_guard lock(state.mutex);
+        state.current[kSetupImagesOffset + 4] ^= 0x01;
+    }
+    const std::size_t writesBefore = Count(CMD_WRITE_MEMORY);
+    window->close();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(Count(CMD_WRITE_MEMORY) - writesBefore, 3u);
+}
+
+}  // namespace
+}  // namespace vantrel
