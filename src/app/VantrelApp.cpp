@@ -122,8 +122,12 @@ int RunVantrelApp(int argc, char** argv) {
     }
     if (screenshot) {
         // Against an adaptor the pictures show its downloaded setups and status.
-        if (windowOptions.adaptorHost && !window.WaitForSetups(30000)) {
-            qWarning("vantrel: no setups from the adaptor within 30 s; capturing as is");
+        if (windowOptions.adaptorHost) {
+            if (!window.WaitForSetups(30000)) {
+                qWarning("vantrel: no setups from the adaptor within 30 s; capturing as is");
+            } else {
+                window.WaitForStatus(5000);
+            }
         }
         const int result = SaveScreenshots(window, parser.value(screenshotOption));
         window.close();

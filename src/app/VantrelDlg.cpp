@@ -287,6 +287,7 @@ void VantrelDlg::OnWorkerMessage(const WindowMessage& message) {
                 ShowStatus(*m_controls.VoltageStc, *m_controls.TempStc, *m_controls.RunTimeStc,
                            leds, message.status);
             }
+            m_statusShown = true;
             break;
         default:  // UM_COMM_FAIL: the worker's own text says it all
             break;
@@ -336,18 +337,19 @@ void VantrelDlg::OnUpdateKey() {
     m_worker->PostUpdateFirmware(m_version);
 }
 
-bool VantrelDlg::WaitForSetups(int ms) {
+bool VantrelDlg::WaitForSetups(int ms) { return WaitFor(m_setupsLoaded, ms); }
+
+bool VantrelDlg::WaitForStatus(int ms) { return WaitFor(m_statusShown, ms); }
+
+bool VantrelDlg::WaitFor(const bool& flag, int ms) {
     QElapsedTimer timer;
     timer.start();
-    while (!m_setupsLoaded && timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        if (!m_setupsLoaded) {
-            QEventLoop loop;
-            QTimer::singleShot(20, &loop, &QEventLoop::quit);
-            loop.exec();
-        }
+    while (!flag && timer.elapsed() < ms) {
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
     }
-    return m_setupsLoaded;
+    return flag;
 }
 
 void VantrelDlg::paintEvent(QPaintEvent*) {

@@ -82,6 +82,8 @@ public:
     // Runs the event loop until the amplifier's setups have been taken over, at most `ms`.
     bool WaitForSetups(int ms);
     bool SetupsLoaded() const { return m_setupsLoaded; }
+    // The same for the amplifier's status, which follows the download.
+    bool WaitForStatus(int ms);
 
     // The unsaved-changes question at closing; replaceable so tests answer it.
     std::function<bool()> askSaveOnClose;
@@ -110,6 +112,7 @@ private:
     void ShowSignalPictures(const std::string& standardKey, const std::string& alternateKey);
     void ShowPromptText(const QString& text);
     void OnUpdateKey();
+    bool WaitFor(const bool& flag, int ms);
     void StoreBeforeClosing();
     void ShutDownWorker();
 
@@ -125,6 +128,7 @@ private:
     QImage m_eqBackground;
     bool m_eqPageShown = false;
     bool m_setupsLoaded = false;
+    bool m_statusShown = false;
     bool m_marksChanged = false;
     bool m_closing = false;
     SkinControls m_controls;

@@ -89,9 +89,7 @@ TEST_F(WindowTest, ConnectsDownloadsAndShowsTheAmplifier) {
     EXPECT_EQ(c.DlyTimeEdt[0]->Text(), "3.50 ms");
     EXPECT_EQ(c.ChHPFStc[0]->Text(), "1000");
     // The status arrives right after the download.
-    for (int i = 0; i < 100 && c.VoltageStc->Text() != "12.4 V"; ++i) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
+    ASSERT_TRUE(window->WaitForStatus(5000));
     EXPECT_EQ(c.VoltageStc->Text(), "12.4 V");
     EXPECT_EQ(c.TempStc->Text(), "45 C");
     EXPECT_EQ(c.RunTimeStc->Text(), "1230 m");
