@@ -1,9 +1,6 @@
 #include "controls/CFaderCtrl.h"
 
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
-#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -23,10 +20,7 @@ int TruncateToInt(double y, int fallback) {
 
 }  // namespace
 
-CFaderCtrl::CFaderCtrl(QWidget* parent, int id) : QWidget(parent), m_id(id) {
-    // A click focuses the fader like a button; it is not a Tab stop.
-    setFocusPolicy(Qt::ClickFocus);
-}
+CFaderCtrl::CFaderCtrl(QWidget* parent, int id) : CValueCtrl(parent, id) {}
 
 void CFaderCtrl::LoadStandardPicture(const QString& storedPath) {
     SetStandardPicture(LoadPicture(storedPath));
@@ -51,37 +45,19 @@ void CFaderCtrl::SetPlacementRect(const QRect& rect) {
     Repaint();
 }
 
-void CFaderCtrl::SetRange(float minimum, float maximum) {
-    m_minimum = minimum;
-    m_maximum = maximum;
-    update();
-}
-
-void CFaderCtrl::SetValue(float value) {
-    m_value = value;
-    Repaint();
-}
-
 int CFaderCtrl::ThumbTop() const {
     const int span = m_placement.isEmpty() ? height() : m_placement.height();
     const int travel = span - m_standard.height();
-    const double range = static_cast<double>(m_maximum) - static_cast<double>(m_minimum);
+    const double range = static_cast<double>(Maximum()) - static_cast<double>(Minimum());
     // Without a range there is no position to compute: rest at the bottom.
     if (range == 0.0) return travel;
-    const double y = travel - (static_cast<double>(m_value) - m_minimum) / range * travel;
+    const double y = travel - (static_cast<double>(Value()) - Minimum()) / range * travel;
     return TruncateToInt(y, travel);
 }
 
-bool CFaderCtrl::event(QEvent* event) {
-    // While focused the fader takes every key, Tab and Enter included, so a key meant for it never
-    // moves the focus or presses a dialog button.
-    if (event->type() == QEvent::KeyPress && isEnabled() && hasFocus()) {
-        HandleKey(static_cast<QKeyEvent*>(event)->key());
-        event->accept();
-        return true;
-    }
-    return QWidget::event(event);
-}
+std::uint32_t CFaderCtrl::ChangedMessage() const { return UM_FADER_CHANGED; }
+
+std::optional<std::uint32_t> CFaderCtrl::PressedMessage() const { return UM_FADER_PRESSED; }
 
 void CFaderCtrl::paintEvent(QPaintEvent*) {
     if (!m_placement.isEmpty() && geometry() != m_placement) {
@@ -98,112 +74,7 @@ void CFaderCtrl::paintEvent(QPaintEvent*) {
 
 void CFaderCtrl::showEvent(QShowEvent* event) {
     Settle();
-    QWidget::showEvent(event);
-}
-
-void CFaderCtrl::focusInEvent(QFocusEvent* event) {
-    update();
-    QWidget::focusInEvent(event);
-}
-
-void CFaderCtrl::focusOutEvent(QFocusEvent* event) {
-    update();
-    QWidget::focusOutEvent(event);
-}
-
-void CFaderCtrl::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) {
-        QWidget::mousePressEvent(event);
-        return;
-    }
-    m_lastPoint = event->position().toPoint();
-    m_dragging = true;
-    Notify(UM_FADER_PRESSED);
-    event->accept();
-}
-
-void CFaderCtrl::mouseMoveEvent(QMouseEvent* event) {
-    if (!m_dragging) {
-        QWidget::mouseMoveEvent(event);
-        return;
-    }
-    const QPoint point = event->position().toPoint();
-    m_value += static_cast<float>(m_lastPoint.y() - point.y()) * m_dragRate;
-    if (m_value > m_maximum) m_value = m_maximum;
-    if (m_value < m_minimum) m_value = m_minimum;
-    m_lastPoint = point;
-    Repaint();
-    Notify(UM_FADER_CHANGED);
-    event->accept();
-}
-
-void CFaderCtrl::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) {
-        QWidget::mouseReleaseEvent(event);
-        return;
-    }
-    m_dragging = false;
-    event->accept();
-}
-
-void CFaderCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
-    // The first press of the pair already reported UM_FADER_PRESSED; this is not a new drag.
-    if (event->button() != Qt::LeftButton) {
-        QWidget::mouseDoubleClickEvent(event);
-        return;
-    }
-    m_value = m_defaultValue;
-    Repaint();
-    Notify(UM_FADER_CHANGED);
-    event->accept();
-}
-
-void CFaderCtrl::wheelEvent(QWheelEvent* event) {
-    // One step per wheel event whatever its size; a purely horizontal one is not ours.
-    const int delta = event->angleDelta().y();
-    if (delta == 0) {
-        event->ignore();
-        return;
-    }
-    if (delta > 0) {
-        Raise(m_step);
-    } else {
-        Lower(m_step);
-    }
-    Repaint();
-    Notify(UM_FADER_CHANGED);
-    event->accept();
-}
-
-void CFaderCtrl::HandleKey(int key) {
-    switch (key) {
-        case Qt::Key_Up:
-            Raise(m_step);
-            break;
-        case Qt::Key_Down:
-            Lower(m_step);
-            break;
-        case Qt::Key_Right:
-            Raise(m_pageMultiplier * m_step);
-            break;
-        case Qt::Key_Left:
-            Lower(m_pageMultiplier * m_step);
-            break;
-        default:
-            break;
-    }
-    Repaint();
-    Notify(UM_FADER_CHANGED);
-}
-
-void CFaderCtrl::Raise(float amount) {
-    if (m_value < m_maximum) m_value += amount;
-    if (m_value > m_maximum) m_value = m_maximum;
-}
-
-void CFaderCtrl::Lower(float amount) {
-    if (m_value > m_minimum) m_value -= amount;
-    if (m_value < m_minimum) m_value = m_minimum;
+    CValueCtrl::showEvent(event);
 }
 
 void CFaderCtrl::Settle() {
@@ -216,10 +87,6 @@ void CFaderCtrl::Repaint() {
     // A hidden fader is not painted; it settles when shown.
     if (isVisible()) Settle();
     update();
-}
-
-void CFaderCtrl::Notify(std::uint32_t message) {
-    NotifyHost(this, ControlMessage{message, m_id, m_id, 0, {}});
 }
 
 }  // namespace vantrel

@@ -163,10 +163,10 @@ bool DeviceProcedures::DownloadSetups() {
     if (!memory || memory->size() < kDeviceImageAddress + kDeviceImageSize) return false;
 
     // The template fills in whatever a failed read leaves.
-    m_state.activeSetup =
-        static_cast<std::uint8_t>(ActiveSetupIndex((*memory)[kActiveSetupAddress]));
     {
         std::lock_guard lock(m_state.mutex);
+        m_state.activeSetup =
+            static_cast<std::uint8_t>(ActiveSetupIndex((*memory)[kActiveSetupAddress]));
         std::copy_n(memory->begin() + kDeviceImageAddress, kDeviceImageSize,
                     m_state.current.begin());
     }
@@ -187,7 +187,10 @@ bool DeviceProcedures::DownloadSetups() {
     if (ok) {
         ok = m_socket.ReadMemory(kActiveSetupAddress, 1, &active, kSmallReadTimeoutMs);
         // Setups are 0..3; any other byte would index past them.
-        if (ok) m_state.activeSetup = static_cast<std::uint8_t>(ActiveSetupIndex(active));
+        if (ok) {
+            std::lock_guard lock(m_state.mutex);
+            m_state.activeSetup = static_cast<std::uint8_t>(ActiveSetupIndex(active));
+        }
     }
     if (ok) {
         ok = m_socket.ReadMemory(kNoiseKillerAddress, 1, &noiseKiller, kSmallReadTimeoutMs);
@@ -205,9 +208,10 @@ bool DeviceProcedures::DownloadSetups() {
         return false;
     }
 
-    DownloadConversion(*image, m_state.identity[0], m_state.setups);
     {
+        // The window copies the setups and the image under the same lock when it takes them over.
         std::lock_guard lock(m_state.mutex);
+        DownloadConversion(*image, m_state.identity[0], m_state.setups);
         m_state.current = *image;
         m_state.stored = *image;
     }

@@ -21,9 +21,10 @@ using VersionRecord = std::array<std::uint8_t, 10>;
 struct WorkerState {
     // Worker thread only.
     std::array<std::uint8_t, 8> identity{};
+    DeviceCatalogue catalogue;
+    // Written by the worker under mutex; the window copies them after UM_SETUPS_LOADED.
     SetupArray setups{};
     std::uint8_t activeSetup = 0;
-    DeviceCatalogue catalogue;
 
     // Shared with the window.
     mutable std::mutex mutex;
