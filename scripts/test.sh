@@ -11,6 +11,8 @@ args=()
 if [ "${1:-}" = "--sanitize" ] && [ -n "${2:-}" ]; then
   build="$root/build-sanitize-${2//,/-}"
   args=(-DVANTREL_SANITIZE="$2" -DVANTREL_FUZZ_TESTS=OFF -DVANTREL_BUILD_BENCH=OFF)
+  # Also for the skin generator that runs during the build.
+  export TSAN_OPTIONS="suppressions=$root/cmake/tsan-qt.supp ${TSAN_OPTIONS:-}"
 fi
 "$root/scripts/build.sh" "$build" "${args[@]}"
 cd "$build"
