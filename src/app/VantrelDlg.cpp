@@ -17,6 +17,7 @@
 #include <cmath>
 #include <fstream>
 
+#include "app/CAboutDlg.h"
 #include "app/CWiFiDlg.h"
 #include "app/ConnectionMonitor.h"
 #include "app/DisplayRefresh.h"
@@ -289,6 +290,10 @@ void VantrelDlg::OnWorkerMessage(const WindowMessage& message) {
             }
             m_statusShown = true;
             break;
+        case UM_RETRY_TIMER:
+            // Nothing posts it; its timer runs out without an effect.
+            QTimer::singleShot(1000, this, [] {});
+            break;
         default:  // UM_COMM_FAIL: the worker's own text says it all
             break;
     }
@@ -385,10 +390,8 @@ void VantrelDlg::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     QAction* about = menu.addAction(QString::fromStdString(m_settings.aboutMenu));
     if (menu.exec(event->globalPos()) != about) return;
-    QMessageBox box(this);
-    box.setWindowTitle(QString::fromStdString(m_settings.aboutTitle));
-    box.setText(QString::fromStdString(m_settings.aboutVer));
-    box.setIconPixmap(QPixmap());
+    CAboutDlg box(QString::fromStdString(m_settings.aboutTitle),
+                  QString::fromStdString(m_settings.aboutVer), this);
     box.exec();
 }
 
