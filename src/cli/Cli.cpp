@@ -68,25 +68,14 @@ struct Adaptor {
 
 // The settings file the desktop tool would use, without creating a data folder for it.
 std::optional<std::filesystem::path> FindSettingsFile(const std::optional<std::string>& dataDir) {
-    namespace fs = std::filesystem;
-    const fs::path relative = fs::path("INI") / "InitFile.dat";
-    std::vector<fs::path> candidates;
-    if (dataDir) {
-        candidates.push_back(fs::path(*dataDir) / relative);
-    } else {
-        candidates.push_back(relative);
-        if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
-            candidates.push_back(fs::path(xdg) / "vantrel" / relative);
-        } else if (const char* home = std::getenv("HOME"); home && *home) {
-            candidates.push_back(fs::path(home) / ".local/share/vantrel" / relative);
-        }
-        candidates.push_back(ExecutableDir() / ".." / "data" / relative);
-    }
+    std::optional<std::filesystem::path> explicitDir;
+    if (dataDir) explicitDir = *dataDir;
+    const auto folder = FindExistingDataFolder(DataFolderOptionsFromEnvironment(explicitDir));
+    if (!folder) return std::nullopt;
     std::error_code ec;
-    for (const auto& candidate : candidates) {
-        if (fs::is_regular_file(candidate, ec)) return candidate;
-    }
-    return std::nullopt;
+    const std::filesystem::path file = SettingsFilePath(*folder);
+    if (!std::filesystem::is_regular_file(file, ec)) return std::nullopt;
+    return file;
 }
 
 bool ParseAdaptor(const std::string& text, Adaptor& adaptor) {

@@ -401,37 +401,41 @@ ImagePosts UpdateCustomPointBypass(DeviceImage& image, const ParameterModel& mod
     return posts;
 }
 
-ImagePosts UpdateCustomPointGain(DeviceImage& image, const ParameterModel& model, int setup,
-                                 int channel, int point) {
+namespace {
+
+using PointWordWriter = void (*)(DeviceImage&, std::size_t, int, int, const EqPoint&);
+
+// One word of a custom point that is not bypassed, and the range that carries it.
+ImagePosts UpdateActivePointWord(DeviceImage& image, const ParameterModel& model, int setup,
+                                 int channel, int point, PointWordWriter write,
+                                 std::size_t postOffset, std::size_t postLength) {
     ImagePosts posts;
     const ChannelRecord* ch = Channel(model, setup, channel);
     if (ch == nullptr || !IsPoint(point) || ch->CustomEQ[At(point)].Bypass != 0) return posts;
     const std::size_t base = SetupImageOffset(setup);
-    WritePointGain(image, base, channel, point, ch->CustomEQ[At(point)]);
-    posts.AddRange(base + CustomPointOffset(channel, point), kCustomPointSize);
+    write(image, base, channel, point, ch->CustomEQ[At(point)]);
+    posts.AddRange(base + CustomPointOffset(channel, point) + postOffset, postLength);
     return posts;
+}
+
+}  // namespace
+
+ImagePosts UpdateCustomPointGain(DeviceImage& image, const ParameterModel& model, int setup,
+                                 int channel, int point) {
+    return UpdateActivePointWord(image, model, setup, channel, point, WritePointGain, 0,
+                                 kCustomPointSize);
 }
 
 ImagePosts UpdateCustomPointQ(DeviceImage& image, const ParameterModel& model, int setup,
                               int channel, int point) {
-    ImagePosts posts;
-    const ChannelRecord* ch = Channel(model, setup, channel);
-    if (ch == nullptr || !IsPoint(point) || ch->CustomEQ[At(point)].Bypass != 0) return posts;
-    const std::size_t base = SetupImageOffset(setup);
-    WritePointQ(image, base, channel, point, ch->CustomEQ[At(point)]);
-    posts.AddRange(base + CustomPointOffset(channel, point), kCustomPointSize);
-    return posts;
+    return UpdateActivePointWord(image, model, setup, channel, point, WritePointQ, 0,
+                                 kCustomPointSize);
 }
 
 ImagePosts UpdateCustomPointFreq(DeviceImage& image, const ParameterModel& model, int setup,
                                  int channel, int point) {
-    ImagePosts posts;
-    const ChannelRecord* ch = Channel(model, setup, channel);
-    if (ch == nullptr || !IsPoint(point) || ch->CustomEQ[At(point)].Bypass != 0) return posts;
-    const std::size_t base = SetupImageOffset(setup);
-    WritePointFreq(image, base, channel, point, ch->CustomEQ[At(point)]);
-    posts.AddRange(base + CustomPointOffset(channel, point) + kPointFreqPair, kPairSize);
-    return posts;
+    return UpdateActivePointWord(image, model, setup, channel, point, WritePointFreq,
+                                 kPointFreqPair, kPairSize);
 }
 
 ImagePosts UpdateChannelEq(DeviceImage& image, const ParameterModel& model, int setup,

@@ -185,12 +185,7 @@ void CopyChannelEq(ParameterModel& model, int s, int c, int t) {
     const ChannelRecord& src = setup.Channels[At(c)];
     ChannelRecord& dst = setup.Channels[At(t)];
     if (&src == &dst) return;
-    for (std::size_t i = 0; i < dst.CustomEQ.size(); ++i) {
-        dst.CustomEQ[i].Bypass = src.CustomEQ[i].Bypass;
-        dst.CustomEQ[i].Freq = src.CustomEQ[i].Freq;
-        dst.CustomEQ[i].Gain = src.CustomEQ[i].Gain;
-        dst.CustomEQ[i].Q = src.CustomEQ[i].Q;
-    }
+    dst.CustomEQ = src.CustomEQ;  // every field of a point: Freq, Gain, Q, Bypass
     for (std::size_t b = 0; b < dst.EQBand.size(); ++b) dst.EQBand[b].Gain = src.EQBand[b].Gain;
     dst.EQBypass = src.EQBypass;
 }

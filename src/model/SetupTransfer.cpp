@@ -79,12 +79,7 @@ void CopyStoredFields(const ChannelRecord& from, ChannelRecord& to) {
     to.LowPassFreq = from.LowPassFreq;
     to.LowPassSlope = from.LowPassSlope;
     to.EQBypass = from.EQBypass;
-    for (std::size_t j = 0; j < to.CustomEQ.size(); ++j) {
-        to.CustomEQ[j].Freq = from.CustomEQ[j].Freq;
-        to.CustomEQ[j].Gain = from.CustomEQ[j].Gain;
-        to.CustomEQ[j].Q = from.CustomEQ[j].Q;
-        to.CustomEQ[j].Bypass = from.CustomEQ[j].Bypass;
-    }
+    to.CustomEQ = from.CustomEQ;  // every field of a point: Freq, Gain, Q, Bypass
     for (std::size_t b = 0; b < to.EQBand.size(); ++b) to.EQBand[b].Gain = from.EQBand[b].Gain;
 }
 

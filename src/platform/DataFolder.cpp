@@ -138,6 +138,17 @@ fs::path ExecutableDir() {
     return ec ? fs::path() : exe.parent_path();
 }
 
+std::optional<fs::path> FindExistingDataFolder(const DataFolderOptions& options) {
+    if (options.explicitDir) return options.workingDir / *options.explicitDir;
+    std::vector<fs::path> candidates{options.workingDir};
+    if (auto user = UserDataFolder(options)) candidates.push_back(*user);
+    candidates.insert(candidates.end(), options.seedDirs.begin(), options.seedDirs.end());
+    for (const fs::path& folder : candidates) {
+        if (HoldsIni(folder)) return folder;
+    }
+    return std::nullopt;
+}
+
 std::vector<fs::path> DefaultSeedDirs(const fs::path& exeDir) {
     if (exeDir.empty()) return {};
     const fs::path prefix = exeDir.parent_path();

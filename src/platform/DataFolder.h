@@ -30,6 +30,11 @@ struct DataFolderOptions {
 std::optional<std::filesystem::path> ResolveDataFolder(const DataFolderOptions& options,
                                                        std::string* error = nullptr);
 
+// The folder ResolveDataFolder would choose, as far as it exists already, without creating or
+// seeding anything: for readers such as the command-line client. The explicit directory as given;
+// else the first of the working directory, the user's folder and the seeds that holds INI/.
+std::optional<std::filesystem::path> FindExistingDataFolder(const DataFolderOptions& options);
+
 // The folder of the running program (from /proc/self/exe), or an empty path when unknown.
 std::filesystem::path ExecutableDir();
 
