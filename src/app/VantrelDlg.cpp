@@ -21,8 +21,11 @@
 #include "app/CWiFiDlg.h"
 #include "app/ConnectionMonitor.h"
 #include "app/DisplayRefresh.h"
-#include "app/NmWifiSource.h"
+#include "app/CrossoverEditor.h"
+#include "app/DelayEditor.h"
+#include "app/StripEditor.h"
 #include "app/WorkerBridge.h"
+#include "app/WorkerSession.h"
 #include "controls/CGdipButton.h"
 #include "controls/CKnob.h"
 #include "controls/CTpComboBox.h"
@@ -35,7 +38,6 @@
 #include "model/PresetFile.h"
 #include "model/Scales.h"
 #include "model/SetupTransfer.h"
-#include "platform/DirectLinkSource.h"
 #include "platform/IniFile.h"
 
 namespace vantrel {
@@ -49,11 +51,6 @@ constexpr int kEQLoad2BtnId = 1596;
 constexpr int kEQBack2BtnId = 1727;
 constexpr int kZoomBtnId = 1598;
 constexpr int kEQZoomBtnId = 1729;
-
-// The worker's final store may take its full time-outs (20 + 20 + 120 s); the window waits for it
-// but keeps painting.
-constexpr qint64 kFinalStoreLimitMs = 170000;
-constexpr qint64 kFinalStorePickUpMs = 1500;
 
 QString TitleWith(const std::string& title, const std::string& suffix) {
     return QString::fromStdString(title) + "  " + QString::fromStdString(suffix);
@@ -106,6 +103,7 @@ VantrelDlg::VantrelDlg(const std::filesystem::path& dataFolder, WindowOptions op
     m_refresh->SetSpectrumWindow(m_spectrumWindow.get());
     m_eqBackground = LoadPicture(m_backgrounds.eq.fileName);
     RefreshSetupDisplay();
+    SetUpEditors();
 
     AddHandler(WM_COMMAND, kEQLoadBtnId, &VantrelDlg::OnShowEqPage);
     AddHandler(WM_COMMAND, kEQLoad2BtnId, &VantrelDlg::OnShowEqPage);
@@ -129,39 +127,33 @@ VantrelDlg::VantrelDlg(const std::filesystem::path& dataFolder, WindowOptions op
     if (options.connect && m_startError.empty()) SetUpWorker(options);
 }
 
-VantrelDlg::~VantrelDlg() { ShutDownWorker(); }
+VantrelDlg::~VantrelDlg() {
+    if (m_session) m_session->Shutdown();
+}
+
+CDspCtlThread* VantrelDlg::Worker() const { return m_session ? m_session->Worker() : nullptr; }
+
+WorkerBridge* VantrelDlg::Bridge() const { return m_session ? m_session->Bridge() : nullptr; }
+
+ConnectionMonitor* VantrelDlg::Monitor() const {
+    return m_session ? m_session->Monitor() : nullptr;
+}
+
+void VantrelDlg::SetUpEditors() {
+    m_editorContext = std::unique_ptr<EditorContext>(new EditorContext{
+        m_model, m_controls, *m_refresh, m_editPath, editorHooks,
+        [this] { m_marksChanged = true; }, this});
+    m_stripEditor = std::make_unique<StripEditor>(*m_editorContext);
+    m_crossoverEditor = std::make_unique<CrossoverEditor>(*m_editorContext);
+    m_delayEditor = std::make_unique<DelayEditor>(*m_editorContext);
+    m_stripEditor->Register(m_handlers);
+    m_crossoverEditor->Register(m_handlers);
+    m_delayEditor->Register(m_handlers);
+}
 
 void VantrelDlg::SetUpWorker(const WindowOptions& options) {
-    m_bridge = std::make_unique<WorkerBridge>();
-    m_bridge->SetDialogParent(this);
-    m_worker = std::make_unique<CDspCtlThread>(*m_bridge, *m_bridge, SystemClock(), m_dataFolder);
-    m_bridge->SetBusyFlag(m_worker->State().busy);
-    m_bridge->SetHandler([this](const WindowMessage& message) { OnWorkerMessage(message); });
-
-    const bool direct = options.adaptorHost.has_value() || IsDirectLink(m_settings);
-    const std::string address = options.adaptorHost.value_or(m_settings.adaptorAddress);
-    const std::uint32_t port = options.adaptorPort.value_or(m_settings.adaptorPort);
-
-    m_worker->SetAdaptor(address, port);
-    m_worker->Start();
-    {
-        WorkerState& state = m_worker->State();
-        std::lock_guard lock(state.mutex);
-        for (std::size_t c = 0; c < state.channelAssign.size(); ++c) {
-            state.channelAssign[c] = static_cast<std::uint8_t>(m_model.MarkIndex[c]);
-        }
-    }
-    m_worker->State().noiseKiller = m_model.ANS;
-
-    if (direct) {
-        m_wifiSource = std::make_unique<DirectLinkSource>(address, port);
-    } else {
-        m_wifiSource = std::make_unique<NmWifiSource>();
-    }
-    m_wlan = std::make_unique<WlanList>(*m_wifiSource);
-    m_wlan->EnumInterfaces();
-
-    ConnectionMonitorHooks hooks;
+    WorkerSessionHooks hooks;
+    hooks.workerMessage = [this](const WindowMessage& message) { OnWorkerMessage(message); };
     hooks.showPrompt = [this](const QString& text) { ShowPromptText(text); };
     hooks.showSignalPictures = [this](const SignalImageKeys& keys) {
         ShowSignalPictures(keys.standard, keys.alternate);
@@ -169,38 +161,34 @@ void VantrelDlg::SetUpWorker(const WindowOptions& options) {
     hooks.resetSetups = [this] {
         for (int s = 0; s < kSetupCount; ++s) ResetSetup(m_model, s);
     };
-    hooks.postConnect = [this] {
-        m_worker->PostConnect(m_version, static_cast<int>(m_catalogue.Entries.size()));
+    hooks.connectRecord = [this] {
+        return std::pair{m_version, static_cast<int>(m_catalogue.Entries.size())};
     };
-    hooks.clearWorkerConnected = [this] {
-        m_worker->SetConnected(false);
+    hooks.linkLost = [this] {
         std::array<std::uint8_t, kChannelCount> marks{};
         m_refresh->SetAdaptorLink(false, marks);
     };
-    m_monitor = std::make_unique<ConnectionMonitor>(*m_wlan, address, std::move(hooks), this);
-    // A direct link needs no choice in the WiFi dialog: the monitor starts at once.
-    if (direct) m_monitor->Start();
-}
+    m_session = std::make_unique<WorkerSession>(m_dataFolder, std::move(hooks), this);
+    m_editPath.session = m_session.get();
 
-void VantrelDlg::ShutDownWorker() {
-    if (m_monitor) m_monitor->Stop();
-    // Questions the worker waits on are answered Cancel first, so stopping it cannot wait on us.
-    if (m_bridge) m_bridge->Shutdown();
-    if (m_worker) m_worker->Stop();
+    WorkerSession::Adaptor adaptor;
+    adaptor.direct = options.adaptorHost.has_value() || IsDirectLink(m_settings);
+    adaptor.address = options.adaptorHost.value_or(m_settings.adaptorAddress);
+    adaptor.port = options.adaptorPort.value_or(m_settings.adaptorPort);
+    m_session->Start(adaptor, m_model.MarkIndex, m_model.ANS);
 }
 
 void VantrelDlg::AddHandler(std::uint32_t message, int id, Handler handler) {
-    m_handlers[{message, id}] = handler;
+    m_handlers.Add(message, id, [this, handler](const ControlMessage& m) { (this->*handler)(m); });
 }
 
 void VantrelDlg::OnControlMessage(const ControlMessage& message) {
     if (message.message == UM_WIFI_CONNECT) {
-        if (m_monitor) m_monitor->OnWifiConnect(static_cast<int>(message.wParam),
+        if (Monitor()) Monitor()->OnWifiConnect(static_cast<int>(message.wParam),
                                                 static_cast<int>(message.lParam));
         return;
     }
-    const auto it = m_handlers.find({message.message, message.id});
-    if (it != m_handlers.end()) (this->*(it->second))(message);
+    m_handlers.Dispatch(message);
 }
 
 void VantrelDlg::ShowEqPage() { ShowPage(true); }
@@ -240,14 +228,14 @@ void VantrelDlg::RefreshSetupDisplay() {
 
 // The WiFi button's right-click menu: "Select Device" opens the WiFi dialog.
 void VantrelDlg::OnWiFiMenu(const ControlMessage& message) {
-    if (!m_wlan || !m_monitor) return;
+    if (!m_session || !m_session->Wlan() || !Monitor()) return;
     QMenu menu(this);
     QAction* select = menu.addAction("Select Device");
     if (menu.exec(message.screenPoint + QPoint(0, 10)) != select) return;
-    m_monitor->Stop();
-    m_wlan->EnumInterfaces();
+    Monitor()->Stop();
+    m_session->Wlan()->EnumInterfaces();
     QPointer<CWiFiDlg> dialog = new CWiFiDlg(
-        *m_wlan,
+        *m_session->Wlan(),
         [this](const ControlMessage& report) {
             if (report.message == UM_WIFI_CONNECT) {
                 OnControlMessage(report);
@@ -301,20 +289,12 @@ void VantrelDlg::OnWorkerMessage(const WindowMessage& message) {
 
 // The amplifier's setups replace the window's, on the grids of the controls.
 void VantrelDlg::TakeOverSetups() {
-    WorkerState& state = m_worker->State();
-    SetupArray downloaded;
-    DeviceImage image;
-    std::array<std::uint8_t, kChannelCount> marks{};
-    std::uint8_t activeSetup;
-    {
-        std::lock_guard lock(state.mutex);
-        downloaded = state.setups;
-        image = state.current;
-        marks = state.channelAssign;
-        activeSetup = state.activeSetup;
-    }
-    const DeviceModelEntry* entry = vantrel::TakeOverSetups(
-        m_model, downloaded, image, state.noiseKiller, activeSetup, m_catalogue);
+    if (!m_session) return;
+    const DownloadedSetups d = m_session->TakeDownload();
+    const auto& marks = d.marks;
+    const DeviceModelEntry* entry = vantrel::TakeOverSetups(m_model, d.setups, d.image,
+                                                            d.noiseKiller, d.activeSetup,
+                                                            m_catalogue);
     m_version[0] = m_model.ChannelNum;
     m_version[1] = m_model.Mode;
     // The custom point frequency knobs follow the amplifier's frequency range.
@@ -338,8 +318,7 @@ void VantrelDlg::TakeOverSetups() {
 }
 
 void VantrelDlg::OnUpdateKey() {
-    if (!m_worker || !m_monitor || !m_monitor->IsAdaptorLinked()) return;
-    m_worker->PostUpdateFirmware(m_version);
+    if (m_session) m_session->UpdateFirmware(m_version);
 }
 
 bool VantrelDlg::WaitForSetups(int ms) { return WaitFor(m_setupsLoaded, ms); }
@@ -407,16 +386,8 @@ void VantrelDlg::changeEvent(QEvent* event) {
 // Asks once about unsaved changes and, on Yes, stores all setups before the window goes; the
 // window keeps painting but takes no input meanwhile.
 void VantrelDlg::StoreBeforeClosing() {
-    if (!m_worker || !m_monitor || !m_monitor->IsAdaptorLinked() || !m_worker->IsConnected()) {
-        return;
-    }
-    WorkerState& state = m_worker->State();
-    bool unsaved;
-    {
-        std::lock_guard lock(state.mutex);
-        unsaved = state.current != state.stored;
-    }
-    if (!unsaved && !m_marksChanged) return;
+    if (!m_session || !m_session->Online()) return;
+    if (!m_session->ImageUnsaved() && !m_marksChanged) return;
     const bool yes = askSaveOnClose
                          ? askSaveOnClose()
                          : QMessageBox::warning(this, "Warning",
@@ -424,31 +395,8 @@ void VantrelDlg::StoreBeforeClosing() {
                                                 QMessageBox::Yes | QMessageBox::No) ==
                                QMessageBox::Yes;
     if (!yes) return;
-    {
-        std::lock_guard lock(state.mutex);
-        state.stored = state.current;
-        for (std::size_t c = 0; c < state.channelAssign.size(); ++c) {
-            state.channelAssign[c] = static_cast<std::uint8_t>(m_model.MarkIndex[c]);
-        }
-    }
-    state.noiseKiller = m_model.ANS;
-    m_worker->PostSaveSetups(m_model.Setups, static_cast<std::uint8_t>(m_model.CurrentSetupIndex));
+    m_session->FinalStore(m_model);
     m_marksChanged = false;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    // Wait until the worker has taken the request up and finished it.
-    QElapsedTimer timer;
-    timer.start();
-    bool started = false;
-    while (timer.elapsed() < kFinalStoreLimitMs) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
-        const bool busy = m_worker->IsBusy();
-        started = started || busy;
-        if ((started && !busy) || (!started && timer.elapsed() > kFinalStorePickUpMs)) break;
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    QApplication::restoreOverrideCursor();
 }
 
 void VantrelDlg::closeEvent(QCloseEvent* event) {
@@ -464,7 +412,7 @@ void VantrelDlg::closeEvent(QCloseEvent* event) {
         m_spectrumWindow->close();
         m_spectrumWindow.reset();
     }
-    ShutDownWorker();
+    if (m_session) m_session->Shutdown();
     QWidget::closeEvent(event);
 }
 

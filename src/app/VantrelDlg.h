@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "app/EditorContext.h"
 #include "app/Settings.h"
 #include "controls/ControlHost.h"
 #include "link/WorkerState.h"
@@ -26,10 +26,12 @@ namespace vantrel {
 class CDspCtlThread;
 class CSpectrumDisplya;
 class ConnectionMonitor;
+class CrossoverEditor;
+class DelayEditor;
 class DisplayRefresh;
-class WifiSource;
-class WlanList;
+class StripEditor;
 class WorkerBridge;
+class WorkerSession;
 struct WindowMessage;
 
 // How the window reaches the adaptor.
@@ -72,9 +74,11 @@ public:
     const QImage& CurrentBackground() const {
         return m_eqPageShown ? m_eqBackground : m_mainBackground;
     }
-    CDspCtlThread* Worker() const { return m_worker.get(); }
-    WorkerBridge* Bridge() const { return m_bridge.get(); }
-    ConnectionMonitor* Monitor() const { return m_monitor.get(); }
+    CDspCtlThread* Worker() const;
+    WorkerBridge* Bridge() const;
+    ConnectionMonitor* Monitor() const;
+    WorkerSession* Session() const { return m_session.get(); }
+    DisplayRefresh& Refresh() { return *m_refresh; }
     const VersionRecord& Version() const { return m_version; }
 
     // Shows the current setup in every control.
@@ -87,6 +91,12 @@ public:
 
     // The unsaved-changes question at closing; replaceable so tests answer it.
     std::function<bool()> askSaveOnClose;
+    // The editors' warnings (the crossing warning); replaceable so tests answer them.
+    EditorHooks editorHooks;
+    // Edits go here instead of to the worker while set (tests record them); null restores the
+    // worker.
+    void RouteEditsTo(EditSink* sink) { m_editPath.route = sink; }
+    bool MarksChanged() const { return m_marksChanged; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -98,9 +108,23 @@ protected:
 
 private:
     using Handler = void (VantrelDlg::*)(const ControlMessage&);
-    using HandlerKey = std::pair<std::uint32_t, int>;  // message number, control identifier
+
+    // The editors' sink: the worker session, unless a test routes the edits elsewhere.
+    struct EditPath : EditSink {
+        EditSink* route = nullptr;
+        EditSink* session = nullptr;
+        EditSink* Target() const { return route ? route : session; }
+        bool Online() const override { return Target() && Target()->Online(); }
+        void Send(const ImageUpdate& update) override {
+            if (Target()) Target()->Send(update);
+        }
+        void WriteChannelAssign(int channel, std::uint8_t mark) override {
+            if (Target()) Target()->WriteChannelAssign(channel, mark);
+        }
+    };
 
     void SetUpWorker(const WindowOptions& options);
+    void SetUpEditors();
     void AddHandler(std::uint32_t message, int id, Handler handler);
     void ShowPage(bool eqPage);
     void OnShowEqPage(const ControlMessage& message);
@@ -114,7 +138,6 @@ private:
     void OnUpdateKey();
     bool WaitFor(const bool& flag, int ms);
     void StoreBeforeClosing();
-    void ShutDownWorker();
 
     std::filesystem::path m_dataFolder;
     AppSettings m_settings;
@@ -132,15 +155,16 @@ private:
     bool m_marksChanged = false;
     bool m_closing = false;
     SkinControls m_controls;
-    std::map<HandlerKey, Handler> m_handlers;
+    HandlerTable m_handlers;
     std::unique_ptr<DisplayRefresh> m_refresh;
     // Declared after the model: it reads the model until it is gone.
     std::unique_ptr<CSpectrumDisplya> m_spectrumWindow;
-    std::unique_ptr<WorkerBridge> m_bridge;
-    std::unique_ptr<CDspCtlThread> m_worker;
-    std::unique_ptr<WifiSource> m_wifiSource;
-    std::unique_ptr<WlanList> m_wlan;
-    std::unique_ptr<ConnectionMonitor> m_monitor;
+    EditPath m_editPath;
+    std::unique_ptr<EditorContext> m_editorContext;
+    std::unique_ptr<StripEditor> m_stripEditor;
+    std::unique_ptr<CrossoverEditor> m_crossoverEditor;
+    std::unique_ptr<DelayEditor> m_delayEditor;
+    std::unique_ptr<WorkerSession> m_session;
 };
 
 }  // namespace vantrel

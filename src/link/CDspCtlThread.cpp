@@ -1,5 +1,6 @@
 #include "link/CDspCtlThread.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vantrel {
@@ -46,6 +47,10 @@ int CDspCtlThread::ProcessPending() {
 }
 
 void CDspCtlThread::Post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+    if ((message >= TM_SET_PARAMS_0 && message < TM_SET_PARAMS_0 + kSlotCount) ||
+        (message >= TM_SET_LEVEL_0 && message < TM_SET_LEVEL_0 + kSlotCount)) {
+        ++m_pendingEdits;
+    }
     m_queue.Post({message, wParam, lParam});
 }
 
@@ -82,20 +87,50 @@ void CDspCtlThread::Pace(std::int64_t& lastPost, std::uint32_t timerId) {
     lastPost = now;
 }
 
+std::uint32_t CDspCtlThread::NewTimerId() {
+    // Ids below the first pending one belong to the fixed timers; after a wrap the count starts
+    // again above them. Pending entries live 500 ms, so an id is long free when it comes back.
+    if (m_nextTimer < kFirstPendingTimer) m_nextTimer = kFirstPendingTimer;
+    return m_nextTimer++;
+}
+
+void CDspCtlThread::PostParams(std::size_t offset, std::size_t length) {
+    auto it = std::find_if(m_pendingParams.begin(), m_pendingParams.end(),
+                           [&](const PendingParams& p) {
+                               return p.offset == offset && p.length == length;
+                           });
+    if (it == m_pendingParams.end()) {
+        it = m_pendingParams.insert(m_pendingParams.end(),
+                                    PendingParams{offset, length, 0, NewTimerId()});
+    } else {
+        --m_pendingEdits;  // joins the entry already counted
+    }
+    Pace(it->lastPost, it->timer);
+}
+
+void CDspCtlThread::PostLevel(std::uint8_t target, std::uint8_t value) {
+    auto it = std::find_if(m_pendingLevels.begin(), m_pendingLevels.end(),
+                           [&](const PendingLevel& p) { return p.target == target; });
+    if (it == m_pendingLevels.end()) {
+        it = m_pendingLevels.insert(m_pendingLevels.end(),
+                                    PendingLevel{target, value, 0, NewTimerId()});
+    } else {
+        --m_pendingEdits;
+    }
+    it->value = value;
+    Pace(it->lastPost, it->timer);
+}
+
 void CDspCtlThread::Dispatch(const ThreadMessage& message) {
     const std::uint32_t number = message.message;
     if (number == kTimerMessage) {
         OnTimer(static_cast<std::uint32_t>(message.wParam));
     } else if (number >= TM_SET_PARAMS_0 && number < TM_SET_PARAMS_0 + kSlotCount) {
-        ParamSlot& slot = m_paramSlots[number - TM_SET_PARAMS_0];
-        slot.offset = message.wParam;
-        slot.length = message.lParam > 0 ? static_cast<std::size_t>(message.lParam) : 0;
-        Pace(slot.lastPost, kParamTimerBase + (number - TM_SET_PARAMS_0));
+        PostParams(message.wParam,
+                   message.lParam > 0 ? static_cast<std::size_t>(message.lParam) : 0);
     } else if (number >= TM_SET_LEVEL_0 && number < TM_SET_LEVEL_0 + kSlotCount) {
-        LevelSlot& slot = m_levelSlots[number - TM_SET_LEVEL_0];
-        slot.target = static_cast<std::uint8_t>(message.wParam);
-        slot.value = static_cast<std::uint8_t>(message.lParam);
-        Pace(slot.lastPost, kLevelTimerBase + (number - TM_SET_LEVEL_0));
+        PostLevel(static_cast<std::uint8_t>(message.wParam),
+                  static_cast<std::uint8_t>(message.lParam));
     } else if (number == TM_LOAD_SETUP) {
         m_setupSlot.setup = static_cast<std::uint8_t>(message.wParam);
         Pace(m_setupSlot.lastPost, kSetupTimer);
@@ -140,12 +175,28 @@ void CDspCtlThread::OnTimer(std::uint32_t id) {
         }
         return;
     }
-    if (id >= kParamTimerBase && id < kParamTimerBase + kSlotCount) {
-        SendParams(static_cast<int>(id - kParamTimerBase));
-    } else if (id >= kLevelTimerBase && id < kLevelTimerBase + kSlotCount) {
-        SendLevel(static_cast<int>(id - kLevelTimerBase));
-    } else if (id == kSetupTimer) {
+    if (id == kSetupTimer) {
         SendSetup();
+        return;
+    }
+    // The entry leaves the list before its transaction, so a post arriving meanwhile starts a
+    // new burst for the same words.
+    const auto params = std::find_if(m_pendingParams.begin(), m_pendingParams.end(),
+                                     [id](const PendingParams& p) { return p.timer == id; });
+    if (params != m_pendingParams.end()) {
+        const PendingParams pending = *params;
+        m_pendingParams.erase(params);
+        SendParams(pending);
+        --m_pendingEdits;
+        return;
+    }
+    const auto level = std::find_if(m_pendingLevels.begin(), m_pendingLevels.end(),
+                                    [id](const PendingLevel& p) { return p.timer == id; });
+    if (level != m_pendingLevels.end()) {
+        const PendingLevel pending = *level;
+        m_pendingLevels.erase(level);
+        SendLevel(pending);
+        --m_pendingEdits;
     }
 }
 
@@ -160,10 +211,9 @@ void CDspCtlThread::PostText(std::string text, std::intptr_t lParam) {
     m_sink.PostToWindow({UM_RESULT_TEXT, std::move(text), lParam, {}});
 }
 
-void CDspCtlThread::SendParams(int slotIndex) {
-    const ParamSlot& slot = m_paramSlots[static_cast<std::size_t>(slotIndex)];
+void CDspCtlThread::SendParams(const PendingParams& slot) {
     BeginBusy();
-    m_queue.KillTimer(kParamTimerBase + static_cast<std::uint32_t>(slotIndex));
+    m_queue.KillTimer(slot.timer);
     // The block's bytes as they are now: a later edit of the same words is sent instead of the
     // earlier one. A range outside the image sends nothing and fails.
     std::vector<std::uint8_t> block;
@@ -183,10 +233,9 @@ void CDspCtlThread::SendParams(int slotIndex) {
     PostText(std::string(prefix) + (ok ? "Set OK." : "Set fail!"), 1);
 }
 
-void CDspCtlThread::SendLevel(int slotIndex) {
-    const LevelSlot& slot = m_levelSlots[static_cast<std::size_t>(slotIndex)];
+void CDspCtlThread::SendLevel(const PendingLevel& slot) {
     BeginBusy();
-    m_queue.KillTimer(kLevelTimerBase + static_cast<std::uint32_t>(slotIndex));
+    m_queue.KillTimer(slot.timer);
     const bool ok = m_socket.SetLevel(slot.target, slot.value);
     EndBusy();
     char prefix[16];

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "link/CDSPSocket.h"
 #include "link/DeviceProcedures.h"
@@ -24,9 +25,9 @@ public:
     static constexpr std::int64_t kPacingMs = 500;
     static constexpr std::int64_t kStatusPeriodMs = 60000;
     static constexpr std::uint32_t kStatusTimer = 22;
-    static constexpr std::uint32_t kParamTimerBase = 10;
-    static constexpr std::uint32_t kLevelTimerBase = 16;
     static constexpr std::uint32_t kSetupTimer = 30;
+    // Pending parameter blocks and levels get timer ids from here upward.
+    static constexpr std::uint32_t kFirstPendingTimer = 100;
     static constexpr std::uint32_t kLoadSetupTimeoutMs = 20000;
 
     CDspCtlThread(WorkerSink& sink, WorkerQuestions& questions, Clock& clock = SystemClock(),
@@ -66,16 +67,26 @@ public:
     // The time until the next timer falls due, if any (for a driver that moves a fake clock).
     std::optional<std::int64_t> NextTimerIn() const { return m_queue.NextTimerIn(); }
 
+    // Parameter blocks and levels posted and not yet sent (any thread): a burst of edits has
+    // settled when this is 0.
+    std::size_t PendingEdits() const { return m_pendingEdits; }
+
 private:
-    struct ParamSlot {
+    // A parameter block waiting for its burst to rest. Blocks are kept by range, not by the
+    // slot they were posted on: two edits that reuse a slot for different words would otherwise
+    // leave the first one unsent.
+    struct PendingParams {
         std::size_t offset = 0;
         std::size_t length = 0;
         std::int64_t lastPost = 0;
+        std::uint32_t timer = 0;
     };
-    struct LevelSlot {
+    // A level waiting to be sent, kept by its target channel for the same reason.
+    struct PendingLevel {
         std::uint8_t target = 0;
         std::uint8_t value = 0;
         std::int64_t lastPost = 0;
+        std::uint32_t timer = 0;
     };
     struct SetupSlot {
         std::uint8_t setup = 0;
@@ -86,8 +97,11 @@ private:
     void Dispatch(const ThreadMessage& message);
     void OnTimer(std::uint32_t id);
     void Pace(std::int64_t& lastPost, std::uint32_t timerId);
-    void SendParams(int slot);
-    void SendLevel(int slot);
+    std::uint32_t NewTimerId();
+    void PostParams(std::size_t offset, std::size_t length);
+    void PostLevel(std::uint8_t target, std::uint8_t value);
+    void SendParams(const PendingParams& pending);
+    void SendLevel(const PendingLevel& pending);
     void SendSetup();
     void SetNoiseKiller(std::uint8_t value);
     void ReadStatus();
@@ -102,8 +116,11 @@ private:
     WorkerState m_state;
     DeviceProcedures m_procedures;
 
-    std::array<ParamSlot, kSlotCount> m_paramSlots{};
-    std::array<LevelSlot, kSlotCount> m_levelSlots{};
+    std::vector<PendingParams> m_pendingParams;  // in order of their first post
+    std::vector<PendingLevel> m_pendingLevels;
+    std::uint32_t m_nextTimer = kFirstPendingTimer;
+    // Posts not yet taken up plus entries waiting above; counted up at post, down at merge or send.
+    std::atomic<std::size_t> m_pendingEdits{0};
     SetupSlot m_setupSlot{};
 
     // Records posted with TM_CONNECT, TM_UPDATE_FIRMWARE and TM_SAVE_SETUPS, copied at post time.

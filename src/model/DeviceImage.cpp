@@ -242,17 +242,22 @@ bool WriteCrossoverSections(DeviceImage& image, std::size_t blockOffset, double 
 }
 
 void ImagePosts::AddRange(std::size_t offset, std::size_t length) {
-    if (m_count == kCapacity || !Fits(offset, length)) return;
-    ImagePost& p = m_posts[m_count++];
+    if (!Fits(offset, length)) return;
+    ImagePost p;
     p.What = ImagePost::Kind::Params;
     p.Range = {offset, length};
+    m_posts.push_back(p);
 }
 
 void ImagePosts::AddLevel(const LevelMessage& message) {
-    if (m_count == kCapacity) return;
-    ImagePost& p = m_posts[m_count++];
+    ImagePost p;
     p.What = ImagePost::Kind::Level;
     p.Level = message;
+    m_posts.push_back(p);
+}
+
+void ImagePosts::Append(const ImagePosts& other) {
+    m_posts.insert(m_posts.end(), other.m_posts.begin(), other.m_posts.end());
 }
 
 ImagePosts RebuildSetupImage(DeviceImage& image, const ParameterModel& model, int setup) {
@@ -342,7 +347,8 @@ ImagePosts UpdateMasterMute(DeviceImage& image, const ParameterModel& model, int
     const std::size_t base = SetupImageOffset(setup);
     const int count = ImageChannelCount(model);
     for (int c = 0; c < count; ++c) {
-        WriteOutputGain(image, base, c, model.Setups[At(setup)].Channels[At(c)], false);
+        // Gated, as the full rebuild writes it: a trim applies only while its delay section is on.
+        WriteOutputGain(image, base, c, model.Setups[At(setup)].Channels[At(c)], true);
         posts.AddRange(base + OutputGainOffset(c), kPairSize);
     }
     return posts;
@@ -444,7 +450,7 @@ ImagePosts UpdateChannelEq(DeviceImage& image, const ParameterModel& model, int 
     const ChannelRecord* ch = Channel(model, setup, channel);
     if (ch == nullptr) return posts;
     const std::size_t base = SetupImageOffset(setup);
-    WriteOutputGain(image, base, channel, *ch, false);
+    WriteOutputGain(image, base, channel, *ch, true);
     WriteBandGains(image, base, channel, *ch);
     for (int j = 0; j < kCustomPointCount; ++j) {
         WritePoint(image, base, channel, j, ch->CustomEQ[At(j)]);
@@ -460,9 +466,9 @@ ImagePosts UpdateLinkedPairCopy(DeviceImage& image, const ParameterModel& model,
     const ChannelRecord* ch = Channel(model, setup, channel);
     if (ch == nullptr) return posts;
     const std::size_t base = SetupImageOffset(setup);
-    // With the delay section on, the trim's gated gain equals the ungated one written here, so
-    // the last post sends the same word again.
-    WriteOutputGain(image, base, channel, *ch, false);
+    // Gated, as the full rebuild writes it; with the delay section on the last post sends the
+    // same word again.
+    WriteOutputGain(image, base, channel, *ch, true);
     WriteCrossover(image, base, channel, *ch, CrossoverKind::HighPass);
     WriteCrossover(image, base, channel, *ch, CrossoverKind::LowPass);
     const std::uint8_t level = LevelByte(ch->LevelVal);

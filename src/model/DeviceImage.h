@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "model/ParameterModel.h"
 
@@ -222,24 +223,22 @@ struct ImagePost {
     LevelMessage Level{};  // Level
 };
 
-// What an update asks to post, in post order; the caller assigns the slots. Six at most: one set
-// of parameter slots.
+// What an update asks to post, in post order. The worker keeps pending posts by range, so the
+// slot a post travels on does not decide whether it is sent: there is no limit on the count.
 class ImagePosts {
 public:
-    static constexpr std::size_t kCapacity = 6;
-
     void AddRange(std::size_t offset, std::size_t length);
     void AddLevel(const LevelMessage& message);
+    void Append(const ImagePosts& other);
 
-    std::size_t Count() const { return m_count; }
-    bool Empty() const { return m_count == 0; }
+    std::size_t Count() const { return m_posts.size(); }
+    bool Empty() const { return m_posts.empty(); }
     const ImagePost& operator[](std::size_t i) const { return m_posts[i]; }
-    const ImagePost* begin() const { return m_posts.data(); }
-    const ImagePost* end() const { return m_posts.data() + m_count; }
+    auto begin() const { return m_posts.begin(); }
+    auto end() const { return m_posts.end(); }
 
 private:
-    std::array<ImagePost, kCapacity> m_posts{};
-    std::size_t m_count = 0;
+    std::vector<ImagePost> m_posts;
 };
 
 // Recomputes setup `setup` from the model: per image channel the output gain (gated), both
@@ -265,7 +264,7 @@ ImagePosts UpdateTrim(DeviceImage& image, const ParameterModel& model, int setup
 // Gated output gain.
 ImagePosts UpdateChannelMute(DeviceImage& image, const ParameterModel& model, int setup,
                              int channel);
-// Ungated output gain of every image channel; one post per channel, in channel order.
+// Output gain (gated, as the rebuild writes it) of every image channel; one post per channel.
 ImagePosts UpdateMasterMute(DeviceImage& image, const ParameterModel& model, int setup);
 // Crossover block without its enable pair.
 ImagePosts UpdateCrossover(DeviceImage& image, const ParameterModel& model, int setup, int channel,
@@ -288,10 +287,10 @@ ImagePosts UpdateCustomPointQ(DeviceImage& image, const ParameterModel& model, i
                               int channel, int point);
 ImagePosts UpdateCustomPointFreq(DeviceImage& image, const ParameterModel& model, int setup,
                                  int channel, int point);
-// Ungated output gain, band gains and custom points; posts the output pair, then the channel's
+// Output gain (gated), band gains and custom points; posts the output pair, then the channel's
 // 528 EQ bytes.
 ImagePosts UpdateChannelEq(DeviceImage& image, const ParameterModel& model, int setup, int channel);
-// After a pair link: ungated output gain, both crossovers, level and, when DelayOn, delay and
+// After a pair link: output gain (gated), both crossovers, level and, when DelayOn, delay and
 // trim. Posts output pair, high-pass, low-pass, the level message, then (DelayOn only) the delay
 // pairs and the output pair again.
 ImagePosts UpdateLinkedPairCopy(DeviceImage& image, const ParameterModel& model, int setup,

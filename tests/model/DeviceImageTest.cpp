@@ -588,26 +588,25 @@ TEST(DeviceImageUpdates, PostTheirRangesInOrder) {
     }
 }
 
-TEST(DeviceImageUpdates, WriteGatedOrUngatedGainAsTheirEditNeeds) {
-    // Trim 6 with the delay section off: the gated gain is unity, the ungated one is not.
-    ParameterModel model = FourChannels();
-    Ch(model, 2).Trim = 6.0f;
-    const std::size_t pair = InSetup(OutputGainOffset(2));
+TEST(DeviceImageUpdates, WriteTheOutputGainTheFullRebuildWrites) {
+    // A trim applies only while its delay section is on, on every path: with the section off
+    // every update leaves unity gain, with it on the trimmed gain.
     const std::string trimmed = Hex(Bytes("40 26 E7 3C"));  // 10^(-6/20) x 2^31
-    const struct {
-        const char* update;
-        std::string value;
-    } cases[] = {
-        {"channel mute", "80 00 00 00"}, {"delay switch", "80 00 00 00"},
-        {"master mute", trimmed},        {"channel EQ", trimmed},
-        {"linked-pair copy", trimmed},   {"rebuild", "80 00 00 00"},
-    };
-    for (const NamedUpdate& u : AllUpdates()) {
-        for (const auto& k : cases) {
-            if (std::string(u.name) != k.update) continue;
-            DeviceImage image = PatternImage();
-            u.run(image, model, kSetup, 2);
-            EXPECT_EQ(ValueHex(image, pair), k.value) << k.update;
+    const char* updates[] = {"channel mute", "delay switch", "master mute",
+                             "channel EQ",   "linked-pair copy", "rebuild"};
+    for (const int delayOn : {0, 1}) {
+        ParameterModel model = FourChannels();
+        Ch(model, 2).Trim = 6.0f;
+        Ch(model, 2).DelayOn = static_cast<std::uint8_t>(delayOn);
+        const std::size_t pair = InSetup(OutputGainOffset(2));
+        for (const NamedUpdate& u : AllUpdates()) {
+            for (const char* name : updates) {
+                if (std::string(u.name) != name) continue;
+                DeviceImage image = PatternImage();
+                u.run(image, model, kSetup, 2);
+                EXPECT_EQ(ValueHex(image, pair), delayOn ? trimmed : "80 00 00 00")
+                    << name << " delay on " << delayOn;
+            }
         }
     }
 }

@@ -1,0 +1,7 @@
+#include "app/CrossoverEditor.h"
+
+namespace vantrel {
+
+void CrossoverEditor::Register(HandlerTable&) { (void)m_ctx; }
+
+}  // namespace vantrel

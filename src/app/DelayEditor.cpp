@@ -1,0 +1,7 @@
+#include "app/DelayEditor.h"
+
+namespace vantrel {
+
+void DelayEditor::Register(HandlerTable&) { (void)m_ctx; }
+
+}  // namespace vantrel

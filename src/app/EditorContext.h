@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "controls/ControlHost.h"
+#include "model/DeviceImage.h"
+#include "model/ParameterModel.h"
+
+namespace vantrel {
+
+struct SkinControls;
+class DisplayRefresh;
+
+// Where the editors' changes go on their way to the amplifier. The window's implementation posts
+// to the worker; tests record.
+class EditSink {
+public:
+    using ImageUpdate = std::function<ImagePosts(DeviceImage&)>;
+
+    virtual ~EditSink() = default;
+    // The adaptor link is up and the amplifier is connected: edits are sent. Offline an edit
+    // changes the model and the display only.
+    virtual bool Online() const = 0;
+    // Online: runs `update` on the current image, under the image lock, and posts every range
+    // and level it returns. Offline: nothing.
+    virtual void Send(const ImageUpdate& update) = 0;
+    // Online: byte `channel` of the channel-assignment block, which travels with the next store.
+    virtual void WriteChannelAssign(int channel, std::uint8_t mark) = 0;
+};
+
+// Questions and warnings the editors raise. Each may be replaced (tests answer them); an empty
+// one falls back to the message box.
+struct EditorHooks {
+    // An OK box with a warning icon.
+    std::function<void(const QString& text, const QString& caption)> showWarning;
+};
+
+// The window's table of control notifications: message number and control identifier to handler.
+class HandlerTable {
+public:
+    using Handler = std::function<void(const ControlMessage&)>;
+
+    void Add(std::uint32_t message, int id, Handler handler) {
+        m_handlers[{message, id}] = std::move(handler);
+    }
+    // False when nothing handles the notification.
+    bool Dispatch(const ControlMessage& message) const {
+        const auto it = m_handlers.find({message.message, message.id});
+        if (it == m_handlers.end()) return false;
+        it->second(message);
+        return true;
+    }
+
+private:
+    std::map<std::pair<std::uint32_t, int>, Handler> m_handlers;
+};
+
+// What an editor sees of the window. Everything outlives the editors.
+struct EditorContext {
+    ParameterModel& model;
+    SkinControls& controls;
+    DisplayRefresh& refresh;
+    EditSink& sink;
+    const EditorHooks& hooks;
+    // Sets the marks-changed flag: a channel mark differs from what was last stored.
+    std::function<void()> marksChanged;
+    // Owner of the message boxes.
+    QWidget* dialogParent = nullptr;
+
+    SetupRecord& Setup() { return model.CurrentSetup(); }
+    int SetupIndex() const { return model.CurrentSetupIndex; }
+    int ChannelCount() const { return EffectiveChannelCount(model); }
+    // The EQ selection follows pair p: SyncEqSelection(current setup, 3 << 2p).
+    void SyncPair(int pair) const;
+    void Warn(const QString& text, const QString& caption) const;
+};
+
+// Channels of pair p that an edit of the pair strip reaches: 2p when its GroupFlag bit is set,
+// then 2p + 1 when its bit is set.
+std::vector<int> PairTargets(std::uint8_t groupFlag, int pair);
+// The channel the strip of pair p shows: 2p + 1 when its bit is set, else 2p.
+int ShownStripChannel(std::uint8_t groupFlag, int pair);
+
+QString ToQString(const std::string& text);
+
+}  // namespace vantrel

@@ -1,0 +1,7 @@
+#include "app/EqEditor.h"
+
+namespace vantrel {
+
+void EqEditor::Register(HandlerTable&) { (void)m_ctx; }
+
+}  // namespace vantrel

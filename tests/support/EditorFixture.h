@@ -1,0 +1,155 @@
+#pragma once
+
+// The real window without a worker: the editors' handlers driven by QTest input on their
+// controls, every edit recorded by a sink that stands where the worker would.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "app/DisplayRefresh.h"
+#include "app/EditorContext.h"
+#include "app/VantrelDlg.h"
+#include "controls/CGdipButton.h"
+#include "controls/CKnob.h"
+#include "controls/CTpComboBox.h"
+#include "controls/CTpEdit.h"
+#include "controls/CTpStatic.h"
+#include "controls/PictureCache.h"
+#include "model/DeviceImage.h"
+
+namespace vantrel::test {
+
+// Records what the editors hand to the worker: each parameter range with its bytes as they stand
+// when posted, and each level message.
+class RecordingEditSink : public EditSink {
+public:
+    struct Post {
+        bool level = false;
+        std::size_t offset = 0;
+        std::size_t length = 0;
+        std::vector<std::uint8_t> bytes;
+        int channel = 0;          // level
+        std::uint8_t value = 0;   // level
+    };
+
+    bool Online() const override { return online; }
+    void Send(const ImageUpdate& update) override {
+        if (!online) return;
+        const ImagePosts result = update(image);
+        for (const ImagePost& p : result) {
+            Post post;
+            if (p.What == ImagePost::Kind::Level) {
+                post.level = true;
+                post.channel = p.Level.Channel;
+                post.value = p.Level.Level;
+            } else {
+                post.offset = p.Range.Offset;
+                post.length = p.Range.Length;
+                post.bytes.assign(image.begin() + static_cast<std::ptrdiff_t>(p.Range.Offset),
+                                  image.begin() +
+                                      static_cast<std::ptrdiff_t>(p.Range.Offset + p.Range.Length));
+            }
+            posts.push_back(std::move(post));
+        }
+    }
+    void WriteChannelAssign(int channel, std::uint8_t mark) override {
+        if (online) assign.at(static_cast<std::size_t>(channel)) = mark;
+    }
+
+    std::vector<Post> Params() const {
+        std::vector<Post> out;
+        for (const Post& p : posts) {
+            if (!p.level) out.push_back(p);
+        }
+        return out;
+    }
+    std::vector<Post> Levels() const {
+        std::vector<Post> out;
+        for (const Post& p : posts) {
+            if (p.level) out.push_back(p);
+        }
+        return out;
+    }
+
+    bool online = true;
+    DeviceImage image{};
+    std::vector<Post> posts;
+    std::array<std::uint8_t, kChannelCount> assign{};
+};
+
+class EditorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::filesystem::path data = VANTREL_BUILD_DATA_DIR;
+        // The build makes the skin: without it the build is broken, not the test inapplicable.
+        ASSERT_TRUE(std::filesystem::exists(data / "PNGRes" / "Res.Pic")) << "no skin in " << data;
+        WindowOptions options;
+        options.connect = false;
+        window = std::make_unique<VantrelDlg>(data, options);
+        window->RouteEditsTo(&sink);
+        window->editorHooks.showWarning = [this](const QString& text, const QString& caption) {
+            warnings.push_back(caption + ": " + text);
+        };
+        // Start values on every setup, four channels, the current setup shown.
+        ParameterModel& m = window->Model();
+        InitSetups(m);
+        m.ChannelNum = 4;
+        m.Mode = 0;
+        m.CurrentSetupIndex = 0;
+        for (int s = 0; s < kSetupCount; ++s) RebuildSetupImage(sink.image, m, s);
+        window->show();
+        window->RefreshSetupDisplay();
+    }
+    void TearDown() override {
+        window.reset();
+        SetPictureFolder({});
+    }
+
+    // Applies a model change the way a newly shown setup would reach the screen.
+    void Reshow() {
+        for (int s = 0; s < kSetupCount; ++s) RebuildSetupImage(sink.image, Model(), s);
+        window->RefreshSetupDisplay();
+        sink.posts.clear();
+    }
+
+    ParameterModel& Model() { return window->Model(); }
+    ChannelRecord& Ch(int c) { return Model().CurrentSetup().Channels[static_cast<std::size_t>(c)]; }
+    const SkinControls& K() const { return window->Controls(); }
+
+    // A left click on a button as the user makes it (toggles flip on the press).
+    static void Click(CGdipButton* button) {
+        QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+    }
+    // Replaces the box's text and presses Enter.
+    static void Type(CTpEdit* edit, const QString& text) {
+        edit->setFocus();
+        edit->selectAll();
+        edit->del();
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+    // A knob or fader moved to `value` as the user's turn reports it.
+    void Turn(CValueCtrl* control, float value) {
+        control->SetValue(value);
+        window->OnControlMessage({ChangedMessageOf(control), control->Id(), control->Id(), 0, {}});
+    }
+    static std::uint32_t ChangedMessageOf(CValueCtrl* control) {
+        return dynamic_cast<CKnob*>(control) ? UM_KNOB_CHANGED : UM_FADER_CHANGED;
+    }
+
+    // The value word at `offset` (from the image start) in the sink's image.
+    std::uint32_t Word(std::size_t pairOffset) const { return LoadValueWord(sink.image, pairOffset); }
+    static std::size_t InSetup(std::size_t offset, int setup = 0) {
+        return SetupImageOffset(setup) + offset;
+    }
+
+    RecordingEditSink sink;
+    std::vector<QString> warnings;
+    std::unique_ptr<VantrelDlg> window;
+};
+
+}  // namespace vantrel::test
