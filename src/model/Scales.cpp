@@ -128,7 +128,9 @@ std::optional<double> ParseTypedNumber(std::string_view text) {
         }
     }
     if (blank) return std::nullopt;
-    return NoNan(ParseIniReal(text));
+    const std::optional<double> value = ParseLeadingReal(text);
+    if (!value || !std::isfinite(*value)) return std::nullopt;
+    return value;
 }
 
 std::string LevelText(float levelVal) { return Format("%.2f %%", LevelPercent(levelVal)); }

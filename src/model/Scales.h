@@ -31,8 +31,9 @@ float FreqFromKnob(double knobValue, std::uint8_t mode);
 float StepCrossoverFreq(double hz, int direction, std::uint8_t mode);
 float MaxCrossoverFreq(std::uint8_t mode);
 
-// Typed text as the C library's wcstod reads it: text that does not parse is 0. An empty box
-// gives nothing (the edit changes nothing).
+// The number a typed box starts with, as the C library's strtod reads it ("12.5 Hz" is 12.5).
+// Nothing for an empty box and for text that starts with no finite number ("abc", "-", "nan"):
+// such an edit changes nothing, where reading it as 0 would send a wrong value.
 std::optional<double> ParseTypedNumber(std::string_view text);
 
 // Display texts.

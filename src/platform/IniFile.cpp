@@ -209,7 +209,7 @@ long ParseIniLong(std::string_view text) {
     return -static_cast<long>(magnitude);
 }
 
-double ParseIniReal(std::string_view text) {
+std::optional<double> ParseLeadingReal(std::string_view text) {
     // strtod needs a terminated string and follows the process locale; strtod_l with a private
     // "C" locale keeps '.' the decimal point whatever the user's locale says.
     static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", locale_t{});
@@ -217,8 +217,11 @@ double ParseIniReal(std::string_view text) {
     char* end = nullptr;
     const double value = cLocale != locale_t{} ? ::strtod_l(terminated.c_str(), &end, cLocale)
                                                : std::strtod(terminated.c_str(), &end);
-    return end == terminated.c_str() ? 0.0 : value;
+    if (end == terminated.c_str()) return std::nullopt;
+    return value;
 }
+
+double ParseIniReal(std::string_view text) { return ParseLeadingReal(text).value_or(0.0); }
 
 std::filesystem::path PathFromStored(std::string_view stored) {
     std::string text(stored);

@@ -47,6 +47,8 @@ long ParseIniLong(std::string_view text);
 // Conversion like wcstod in the "C" locale (whatever the process locale is); text that does not
 // start with a number gives 0.
 double ParseIniReal(std::string_view text);
+// The number `text` starts with (blanks first allowed); nothing when it starts with none.
+std::optional<double> ParseLeadingReal(std::string_view text);
 
 // A stored path ("INI\Default.dat", ".//INI//InitFile.dat") as a path of this system, with
 // backslashes as separators and lexically normalised ("INI/Default.dat", "INI/InitFile.dat").
