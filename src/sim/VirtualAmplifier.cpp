@@ -377,7 +377,7 @@ struct VirtualAmplifier::Impl {
     }
 
     void Record(std::uint8_t command, const std::vector<std::uint8_t>& payload) {
-        requests.push_back({command, payload});
+        requests.push_back({command, payload, std::chrono::steady_clock::now()});
         recordedBytes += payload.size();
         while (requests.size() > kMaxRecordedRequests ||
                (recordedBytes > kMaxRecordedBytes && requests.size() > 1)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -65,6 +66,7 @@ public:
     struct Request {
         std::uint8_t command;
         std::vector<std::uint8_t> payload;
+        std::chrono::steady_clock::time_point received;  // when its last byte arrived
     };
 
     explicit VirtualAmplifier(SimOptions options = {});

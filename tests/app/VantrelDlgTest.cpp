@@ -16,65 +16,26 @@
 #include "link/CDspCtlThread.h"
 #include "model/SetupTransfer.h"
 #include "sim/VirtualAmplifier.h"
+#include "support/AmplifierWindowFixture.h"
 
 namespace vantrel {
 namespace {
 
-namespace fs = std::filesystem;
+// A tune on setup 1 channel 1: high-pass on at 1000 Hz, 24 dB per octave, delay on at 3.5 ms.
+void Tune(ParameterModel& model) {
+    ChannelRecord& ch = model.Setups[0].Channels[0];
+    ch.HighPassOn = 1;
+    ch.HighPassFreq = 1000.0f;
+    ch.HighPassSlope = 24;
+    ch.DelayOn = 1;
+    ch.DelayTime = 3.5f;
+}
 
-class WindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        data = VANTREL_BUILD_DATA_DIR;
-        if (!fs::exists(data / "PNGRes" / "Res.Pic")) GTEST_SKIP() << "no generated skin";
-    }
-    void TearDown() override { SetPictureFolder({}); }
-
-    // Starts the amplifier (model code of the shipped catalogue) with a tune on setup 1 channel 1: high-pass on at
-    // 1000 Hz, 24 dB per octave, delay on at 3.5 ms.
-    void StartAmplifier(std::uint8_t channels, std::uint8_t modelCode) {
-        sim::SimOptions options;
-        options.port = 0;
-        options.channels = channels;
-        options.model = modelCode;
-        amp = std::make_unique<sim::VirtualAmplifier>(options);
-        ASSERT_TRUE(amp->Start());
-        const auto memory = amp->ReadMemory(sim::kParamImageAddress, kDeviceImageSize);
-        DeviceImage image;
-        std::copy(memory.begin(), memory.end(), image.begin());
-        ParameterModel tune;
-        InitSetups(tune);
-        ChannelRecord& ch = tune.Setups[0].Channels[0];
-        ch.HighPassOn = 1;
-        ch.HighPassFreq = 1000.0f;
-        ch.HighPassSlope = 24;
-        ch.DelayOn = 1;
-        ch.DelayTime = 3.5f;
-        SetupArray worker{};
-        StoreConversion(tune.Setups, worker, image, channels);
-        amp->WriteMemory(sim::kParamImageAddress, image.data(), image.size());
-    }
-
-    std::unique_ptr<VantrelDlg> OpenWindow() {
-        WindowOptions options;
-        options.adaptorHost = "127.0.0.1";
-        options.adaptorPort = amp->Port();
-        return std::make_unique<VantrelDlg>(data, options);
-    }
-
-    std::size_t Count(std::uint8_t command) const {
-        std::size_t n = 0;
-        for (const auto& r : amp->Requests()) n += r.command == command;
-        return n;
-    }
-
-    fs::path data;
-    std::unique_ptr<sim::VirtualAmplifier> amp;
-};
+class WindowTest : public test::AmplifierWindowTest {};
 
 TEST_F(WindowTest, ConnectsDownloadsAndShowsTheAmplifier) {
-    StartAmplifier(4, 3);
-    auto window = OpenWindow();
+    StartAmplifier(4, 3, Tune);
+    OpenWindow();
     ASSERT_TRUE(window->StartError().empty());
     ASSERT_TRUE(window->WaitForSetups(10000));
     const SkinControls& c = window->Controls();
@@ -97,8 +58,8 @@ TEST_F(WindowTest, ConnectsDownloadsAndShowsTheAmplifier) {
 }
 
 TEST_F(WindowTest, TwoChannelAmplifierLaysOutOneStripAndTwoColumns) {
-    StartAmplifier(2, 2);  // a two-channel model of the catalogue
-    auto window = OpenWindow();
+    StartAmplifier(2, 2, Tune);  // a two-channel model of the catalogue
+    OpenWindow();
     ASSERT_TRUE(window->WaitForSetups(10000));
     const SkinControls& c = window->Controls();
     EXPECT_EQ(window->Model().ChannelNum, 2);
@@ -109,16 +70,16 @@ TEST_F(WindowTest, TwoChannelAmplifierLaysOutOneStripAndTwoColumns) {
 }
 
 TEST_F(WindowTest, ClosingAsksOnlyAfterAnEditAndYesStores) {
-    StartAmplifier(4, 3);
+    StartAmplifier(4, 3, Tune);
     {
-        auto window = OpenWindow();
+        OpenWindow();
         ASSERT_TRUE(window->WaitForSetups(10000));
         int asked = 0;
         window->askSaveOnClose = [&] { return ++asked, true; };
         window->close();
         EXPECT_EQ(asked, 0) << "nothing changed";
     }
-    auto window = OpenWindow();
+    OpenWindow();
     ASSERT_TRUE(window->WaitForSetups(10000));
     int asked = 0;
     window->askSaveOnClose = [&] { return ++asked, true; };
