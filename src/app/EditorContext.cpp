@@ -1,5 +1,7 @@
 #include "app/EditorContext.h"
 
+#include <QAction>
+#include <QMenu>
 #include <QMessageBox>
 #include <string>
 
@@ -17,6 +19,24 @@ void EditorContext::Warn(const QString& text, const QString& caption) const {
         return;
     }
     QMessageBox::warning(dialogParent, caption, text, QMessageBox::Ok);
+}
+
+bool EditorContext::AskYesNo(const QString& text, const QString& caption) const {
+    if (hooks.askYesNo) return hooks.askYesNo(text, caption);
+    return QMessageBox::warning(dialogParent, caption, text, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+int EditorContext::PopupMenu(const std::vector<MenuItem>& items, QPoint screenPoint) const {
+    if (hooks.popupMenu) return hooks.popupMenu(items, screenPoint);
+    QMenu menu(dialogParent);
+    for (const MenuItem& item : items) {
+        QAction* action = menu.addAction(item.text);
+        action->setData(item.command);
+        action->setEnabled(item.enabled);
+    }
+    const QAction* chosen = menu.exec(screenPoint);
+    return chosen ? chosen->data().toInt() : 0;
 }
 
 std::vector<int> PairTargets(std::uint8_t groupFlag, int pair) {

@@ -2,7 +2,10 @@
 
 #include <QString>
 #include <QWidget>
+#include <QPoint>
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <functional>
 #include <map>
 #include <utility>
@@ -34,11 +37,25 @@ public:
     virtual void WriteChannelAssign(int channel, std::uint8_t mark) = 0;
 };
 
-// Questions and warnings the editors raise. Each may be replaced (tests answer them); an empty
-// one falls back to the message box.
+// One entry of a pop-up menu.
+struct MenuItem {
+    int command = 0;
+    QString text;
+    bool enabled = true;
+};
+
+// Questions, warnings, menus and file dialogs the editors raise. Each may be replaced (tests
+// answer them); an empty one falls back to the real box, menu or dialog.
 struct EditorHooks {
     // An OK box with a warning icon.
     std::function<void(const QString& text, const QString& caption)> showWarning;
+    // A Yes/No question with the exclamation icon; true for Yes.
+    std::function<bool(const QString& text, const QString& caption)> askYesNo;
+    // A pop-up menu at `screenPoint`: the command of the chosen item, 0 when none was chosen.
+    std::function<int(const std::vector<MenuItem>& items, QPoint screenPoint)> popupMenu;
+    // The preset file to open (an existing one) or to save to (possibly new); nothing on Cancel.
+    std::function<std::optional<std::filesystem::path>()> choosePresetToOpen;
+    std::function<std::optional<std::filesystem::path>()> choosePresetToSave;
 };
 
 // The window's table of control notifications: message number and control identifier to handler.
@@ -79,6 +96,8 @@ struct EditorContext {
     // The EQ selection follows pair p: SyncEqSelection(current setup, 3 << 2p).
     void SyncPair(int pair) const;
     void Warn(const QString& text, const QString& caption) const;
+    bool AskYesNo(const QString& text, const QString& caption) const;
+    int PopupMenu(const std::vector<MenuItem>& items, QPoint screenPoint) const;
 };
 
 // Channels of pair p that an edit of the pair strip reaches: 2p when its GroupFlag bit is set,

@@ -23,6 +23,9 @@
 #include "app/DisplayRefresh.h"
 #include "app/CrossoverEditor.h"
 #include "app/DelayEditor.h"
+#include "app/EqEditor.h"
+#include "app/MenuEditor.h"
+#include "app/SetupEditor.h"
 #include "app/StripEditor.h"
 #include "app/WorkerBridge.h"
 #include "app/WorkerSession.h"
@@ -146,9 +149,15 @@ void VantrelDlg::SetUpEditors() {
     m_stripEditor = std::make_unique<StripEditor>(*m_editorContext);
     m_crossoverEditor = std::make_unique<CrossoverEditor>(*m_editorContext);
     m_delayEditor = std::make_unique<DelayEditor>(*m_editorContext);
+    m_eqEditor = std::make_unique<EqEditor>(*m_editorContext);
+    m_menuEditor = std::make_unique<MenuEditor>(*m_editorContext);
+    m_setupEditor = std::make_unique<SetupEditor>(*m_editorContext);
     m_stripEditor->Register(m_handlers);
     m_crossoverEditor->Register(m_handlers);
     m_delayEditor->Register(m_handlers);
+    m_eqEditor->Register(m_handlers);
+    m_menuEditor->Register(m_handlers);
+    m_setupEditor->Register(m_handlers);
 }
 
 void VantrelDlg::SetUpWorker(const WindowOptions& options) {

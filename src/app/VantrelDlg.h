@@ -29,6 +29,9 @@ class ConnectionMonitor;
 class CrossoverEditor;
 class DelayEditor;
 class DisplayRefresh;
+class EqEditor;
+class MenuEditor;
+class SetupEditor;
 class StripEditor;
 class WorkerBridge;
 class WorkerSession;
@@ -164,6 +167,9 @@ private:
     std::unique_ptr<StripEditor> m_stripEditor;
     std::unique_ptr<CrossoverEditor> m_crossoverEditor;
     std::unique_ptr<DelayEditor> m_delayEditor;
+    std::unique_ptr<EqEditor> m_eqEditor;
+    std::unique_ptr<MenuEditor> m_menuEditor;
+    std::unique_ptr<SetupEditor> m_setupEditor;
     std::unique_ptr<WorkerSession> m_session;
 };
 

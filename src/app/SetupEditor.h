@@ -1,0 +1,16 @@
+#pragma once
+
+#include "app/EditorContext.h"
+
+namespace vantrel {
+
+class SetupEditor {
+public:
+    explicit SetupEditor(EditorContext& context) : m_ctx(context) {}
+    void Register(HandlerTable& table);
+
+private:
+    EditorContext& m_ctx;
+};
+
+}  // namespace vantrel
