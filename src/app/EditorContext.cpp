@@ -39,6 +39,18 @@ int EditorContext::PopupMenu(const std::vector<MenuItem>& items, QPoint screenPo
     return chosen ? chosen->data().toInt() : 0;
 }
 
+bool EditorContext::Unsaved() const {
+    return tune.marksChanged || model.ANS != tune.savedAns ||
+           !SameAmplifierTune(model.Setups, tune.savedSetups, EffectiveChannelCount(model)) ||
+           sink.ImageUnsaved();
+}
+
+void EditorContext::MarkSaved() {
+    tune.savedSetups = model.Setups;
+    tune.savedAns = model.ANS;
+    tune.marksChanged = false;
+}
+
 std::vector<int> PairTargets(std::uint8_t groupFlag, int pair) {
     std::vector<int> targets;
     for (int c = 2 * pair; c <= 2 * pair + 1; ++c) {

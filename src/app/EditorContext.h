@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 #include <QPoint>
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -35,6 +36,33 @@ public:
     virtual void Send(const ImageUpdate& update) = 0;
     // Online: byte `channel` of the channel-assignment block, which travels with the next store.
     virtual void WriteChannelAssign(int channel, std::uint8_t mark) = 0;
+
+    // Online: writes the marks of channels 1 to 4 and the noise killer into the worker and posts
+    // the store of all four setups, which activates `activate` once stored. The request's number
+    // comes back with the result (StoreFinished); nothing offline.
+    virtual std::optional<std::uint32_t> Store(const ParameterModel& model,
+                                               std::uint8_t activate) = 0;
+    // Online: the amplifier plays setup `setup`.
+    virtual void LoadSetup(int setup) = 0;
+    // Online: downloads the amplifier's setups again.
+    virtual void Reload() = 0;
+    // The noise-killer byte (stored with the setups); online it is also sent at once.
+    virtual void SetNoiseKiller(std::uint8_t value) = 0;
+    // The current image differs from the one last stored in or read from the amplifier.
+    virtual bool ImageUnsaved() const = 0;
+    // The current image goes back to the stored one; online every setup that changed is sent, so
+    // the amplifier plays what was stored.
+    virtual void RevertImage() = 0;
+};
+
+// What was last stored in or read from the amplifier, to tell unsaved changes.
+struct TuneState {
+    std::array<SetupRecord, kSetupCount> savedSetups{};
+    std::uint8_t savedAns = 255;
+    // A channel mark changed since: marks travel in a block of their own, not in the setups.
+    bool marksChanged = false;
+    // The user asked for the download under way and has answered for the tune shown.
+    bool reloadRequested = false;
 };
 
 // One entry of a pop-up menu.
@@ -85,10 +113,11 @@ struct EditorContext {
     DisplayRefresh& refresh;
     EditSink& sink;
     const EditorHooks& hooks;
-    // Sets the marks-changed flag: a channel mark differs from what was last stored.
-    std::function<void()> marksChanged;
+    TuneState& tune;
     // Owner of the message boxes.
     QWidget* dialogParent = nullptr;
+    // A line for the prompt.
+    std::function<void(const QString&)> showPrompt;
 
     SetupRecord& Setup() { return model.CurrentSetup(); }
     int SetupIndex() const { return model.CurrentSetupIndex; }
@@ -97,6 +126,13 @@ struct EditorContext {
     void SyncPair(int pair) const;
     void Warn(const QString& text, const QString& caption) const;
     bool AskYesNo(const QString& text, const QString& caption) const;
+    void Prompt(const QString& text) const {
+        if (showPrompt) showPrompt(text);
+    }
+    // The model, the marks or the image differ from what the amplifier last stored or sent.
+    bool Unsaved() const;
+    // What the model holds now is what the amplifier holds.
+    void MarkSaved();
     int PopupMenu(const std::vector<MenuItem>& items, QPoint screenPoint) const;
 };
 

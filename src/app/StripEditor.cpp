@@ -256,7 +256,7 @@ void StripEditor::OnMarkChosen(int c) {
     for (int i = 0; i < kImageChannelCount; ++i) {
         m_ctx.sink.WriteChannelAssign(i, static_cast<std::uint8_t>(k.ChCBox[At(i)]->Mark()));
     }
-    if (m_ctx.marksChanged) m_ctx.marksChanged();
+    m_ctx.tune.marksChanged = true;
 }
 
 }  // namespace vantrel

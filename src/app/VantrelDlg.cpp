@@ -55,6 +55,9 @@ constexpr int kEQBack2BtnId = 1727;
 constexpr int kZoomBtnId = 1598;
 constexpr int kEQZoomBtnId = 1729;
 
+constexpr const char* kKeepTuneQuestion =
+    "Current setting not saved, discard it and load the setups from the amplifier?";
+
 QString TitleWith(const std::string& title, const std::string& suffix) {
     return QString::fromStdString(title) + "  " + QString::fromStdString(suffix);
 }
@@ -143,21 +146,24 @@ ConnectionMonitor* VantrelDlg::Monitor() const {
 }
 
 void VantrelDlg::SetUpEditors() {
-    m_editorContext = std::unique_ptr<EditorContext>(new EditorContext{
-        m_model, m_controls, *m_refresh, m_editPath, editorHooks,
-        [this] { m_marksChanged = true; }, this});
+    m_editorContext = std::unique_ptr<EditorContext>(
+        new EditorContext{m_model, m_controls, *m_refresh, m_editPath, editorHooks, m_tune, this,
+                          [this](const QString& text) { ShowPromptText(text); }});
     m_stripEditor = std::make_unique<StripEditor>(*m_editorContext);
     m_crossoverEditor = std::make_unique<CrossoverEditor>(*m_editorContext);
     m_delayEditor = std::make_unique<DelayEditor>(*m_editorContext);
     m_eqEditor = std::make_unique<EqEditor>(*m_editorContext);
     m_menuEditor = std::make_unique<MenuEditor>(*m_editorContext);
-    m_setupEditor = std::make_unique<SetupEditor>(*m_editorContext);
+    m_setupEditor = std::make_unique<SetupEditor>(
+        *m_editorContext, [this](const std::filesystem::path& path) { OnPresetChanged(path); });
     m_stripEditor->Register(m_handlers);
     m_crossoverEditor->Register(m_handlers);
     m_delayEditor->Register(m_handlers);
     m_eqEditor->Register(m_handlers);
     m_menuEditor->Register(m_handlers);
     m_setupEditor->Register(m_handlers);
+    // The tune as read at start is what there is to lose.
+    m_editorContext->MarkSaved();
 }
 
 void VantrelDlg::SetUpWorker(const WindowOptions& options) {
@@ -167,9 +173,8 @@ void VantrelDlg::SetUpWorker(const WindowOptions& options) {
     hooks.showSignalPictures = [this](const SignalImageKeys& keys) {
         ShowSignalPictures(keys.standard, keys.alternate);
     };
-    hooks.resetSetups = [this] {
-        for (int s = 0; s < kSetupCount; ++s) ResetSetup(m_model, s);
-    };
+    // The window keeps its tune until the amplifier's has arrived: a connect that fails leaves
+    // what was shown, and one that succeeds replaces it at the takeover.
     hooks.connectRecord = [this] {
         return std::pair{m_version, static_cast<int>(m_catalogue.Entries.size())};
     };
@@ -278,6 +283,12 @@ void VantrelDlg::OnWorkerMessage(const WindowMessage& message) {
         case UM_SETUPS_LOADED:
             TakeOverSetups();
             break;
+        case UM_STORE_FINISHED:
+            if (m_setupEditor) {
+                m_setupEditor->OnStoreFinished(static_cast<std::uint32_t>(message.lParam),
+                                               message.success);
+            }
+            break;
         case UM_STATUS:
             if (m_controls.VoltageStc && m_controls.TempStc && m_controls.RunTimeStc) {
                 std::array<CLedCtl*, 3> leds{};
@@ -296,11 +307,20 @@ void VantrelDlg::OnWorkerMessage(const WindowMessage& message) {
     }
 }
 
-// The amplifier's setups replace the window's, on the grids of the controls.
+// The amplifier's setups replace the window's, on the grids of the controls. A tune the window
+// holds unsaved (edited offline, or opened from a file) is not dropped without asking: kept, it
+// goes to the amplifier instead and stays unsaved until stored.
 void VantrelDlg::TakeOverSetups() {
     if (!m_session) return;
+    const bool asked = m_tune.reloadRequested;
+    m_tune.reloadRequested = false;
+    const bool keepWindowTune =
+        !asked && HasUnsavedChanges() &&
+        !m_editorContext->AskYesNo(kKeepTuneQuestion, QStringLiteral("Warning"));
+    const ParameterModel windowTune = m_model;
+
     const DownloadedSetups d = m_session->TakeDownload();
-    const auto& marks = d.marks;
+    std::array<std::uint8_t, kChannelCount> marks = d.marks;
     const DeviceModelEntry* entry = vantrel::TakeOverSetups(m_model, d.setups, d.image,
                                                             d.noiseKiller, d.activeSetup,
                                                             m_catalogue);
@@ -321,8 +341,33 @@ void VantrelDlg::TakeOverSetups() {
         if (m_controls.ModelStc) m_controls.ModelStc->SetText(QString::fromStdString(entry->Name));
         setWindowTitle(TitleWith(m_settings.title, entry->Name));
     }
+    // What the amplifier holds is the saved tune either way.
+    MarkTuneSaved();
+    if (keepWindowTune) {
+        m_model.Setups = windowTune.Setups;
+        m_model.ANS = windowTune.ANS;
+        for (std::size_t c = 0; c < static_cast<std::size_t>(kImageChannelCount); ++c) {
+            const auto mark = static_cast<std::uint8_t>(windowTune.MarkIndex[c]);
+            m_tune.marksChanged = m_tune.marksChanged || mark != marks[c];
+            marks[c] = mark;
+            m_model.MarkIndex[c] = mark;
+            m_editPath.WriteChannelAssign(static_cast<int>(c), mark);
+        }
+    }
     m_refresh->SetAdaptorLink(true, marks);
     RefreshSetupDisplay();
+    if (keepWindowTune) {
+        const int current = m_model.CurrentSetupIndex;
+        m_editPath.Send([&](DeviceImage& image) {
+            ImagePosts posts;
+            for (int s = 0; s < kSetupCount; ++s) {
+                ImagePosts rebuilt = RebuildSetupImage(image, m_model, s);
+                if (s == current) posts.Append(rebuilt);
+            }
+            return posts;
+        });
+        m_editPath.SetNoiseKiller(m_model.ANS);
+    }
     m_setupsLoaded = true;
 }
 
@@ -394,9 +439,20 @@ void VantrelDlg::changeEvent(QEvent* event) {
 
 // Asks once about unsaved changes and, on Yes, stores all setups before the window goes; the
 // window keeps painting but takes no input meanwhile.
+bool VantrelDlg::HasUnsavedChanges() const { return m_editorContext && m_editorContext->Unsaved(); }
+
+void VantrelDlg::MarkTuneSaved() {
+    if (m_editorContext) m_editorContext->MarkSaved();
+}
+
+void VantrelDlg::OnPresetChanged(const std::filesystem::path& path) {
+    m_settings.presetPath = path.string();
+    RememberPresetPath(SettingsFilePath(m_dataFolder), m_settings.presetPath);
+    setWindowTitle(TitleWith(m_settings.title, m_settings.presetPath));
+}
+
 void VantrelDlg::StoreBeforeClosing() {
-    if (!m_session || !m_session->Online()) return;
-    if (!m_session->ImageUnsaved() && !m_marksChanged) return;
+    if (!m_session || !m_session->Online() || !HasUnsavedChanges()) return;
     const bool yes = askSaveOnClose
                          ? askSaveOnClose()
                          : QMessageBox::warning(this, "Warning",
@@ -404,8 +460,11 @@ void VantrelDlg::StoreBeforeClosing() {
                                                 QMessageBox::Yes | QMessageBox::No) ==
                                QMessageBox::Yes;
     if (!yes) return;
-    m_session->FinalStore(m_model);
-    m_marksChanged = false;
+    if (m_session->FinalStore(m_model)) {
+        MarkTuneSaved();
+    } else {
+        ShowPromptText(SetupEditor::kStoreFailed);
+    }
 }
 
 void VantrelDlg::closeEvent(QCloseEvent* event) {

@@ -99,7 +99,13 @@ public:
     // Edits go here instead of to the worker while set (tests record them); null restores the
     // worker.
     void RouteEditsTo(EditSink* sink) { m_editPath.route = sink; }
-    bool MarksChanged() const { return m_marksChanged; }
+    bool MarksChanged() const { return m_tune.marksChanged; }
+    // The model, the marks or the image differ from what the amplifier last stored or sent.
+    bool HasUnsavedChanges() const;
+    // The model as it stands counts as stored (after a download, or a test's own set-up).
+    void MarkTuneSaved();
+    // One message from the worker, as the bridge delivers it on the window thread.
+    void OnWorkerMessage(const WindowMessage& message);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -124,6 +130,23 @@ private:
         void WriteChannelAssign(int channel, std::uint8_t mark) override {
             if (Target()) Target()->WriteChannelAssign(channel, mark);
         }
+        std::optional<std::uint32_t> Store(const ParameterModel& model,
+                                           std::uint8_t activate) override {
+            return Target() ? Target()->Store(model, activate) : std::nullopt;
+        }
+        void LoadSetup(int setup) override {
+            if (Target()) Target()->LoadSetup(setup);
+        }
+        void Reload() override {
+            if (Target()) Target()->Reload();
+        }
+        void SetNoiseKiller(std::uint8_t value) override {
+            if (Target()) Target()->SetNoiseKiller(value);
+        }
+        bool ImageUnsaved() const override { return Target() && Target()->ImageUnsaved(); }
+        void RevertImage() override {
+            if (Target()) Target()->RevertImage();
+        }
     };
 
     void SetUpWorker(const WindowOptions& options);
@@ -134,13 +157,13 @@ private:
     void OnShowMainPage(const ControlMessage& message);
     void OnShowSpectrum(const ControlMessage& message);
     void OnWiFiMenu(const ControlMessage& message);
-    void OnWorkerMessage(const WindowMessage& message);
     void TakeOverSetups();
     void ShowSignalPictures(const std::string& standardKey, const std::string& alternateKey);
     void ShowPromptText(const QString& text);
     void OnUpdateKey();
     bool WaitFor(const bool& flag, int ms);
     void StoreBeforeClosing();
+    void OnPresetChanged(const std::filesystem::path& path);
 
     std::filesystem::path m_dataFolder;
     AppSettings m_settings;
@@ -155,7 +178,7 @@ private:
     bool m_eqPageShown = false;
     bool m_setupsLoaded = false;
     bool m_statusShown = false;
-    bool m_marksChanged = false;
+    TuneState m_tune;
     bool m_closing = false;
     SkinControls m_controls;
     HandlerTable m_handlers;

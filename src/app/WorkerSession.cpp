@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/ConnectionMonitor.h"
 #include "app/NmWifiSource.h"
@@ -21,7 +22,6 @@ namespace {
 // The worker's final store may take its full time-outs (20 + 20 + 120 s); the window waits for it
 // but keeps painting.
 constexpr qint64 kFinalStoreLimitMs = 170000;
-constexpr qint64 kFinalStorePickUpMs = 1500;
 
 }  // namespace
 
@@ -38,9 +38,7 @@ void WorkerSession::Start(const Adaptor& adaptor,
     m_bridge->SetDialogParent(m_dialogParent);
     m_worker = std::make_unique<CDspCtlThread>(*m_bridge, *m_bridge, SystemClock(), m_dataFolder);
     m_bridge->SetBusyFlag(m_worker->State().busy);
-    m_bridge->SetHandler([this](const WindowMessage& message) {
-        if (m_hooks.workerMessage) m_hooks.workerMessage(message);
-    });
+    m_bridge->SetHandler([this](const WindowMessage& message) { OnWorkerMessage(message); });
 
     m_worker->SetAdaptor(adaptor.address, adaptor.port);
     m_worker->Start();
@@ -76,6 +74,13 @@ void WorkerSession::Start(const Adaptor& adaptor,
     };
     m_monitor = std::make_unique<ConnectionMonitor>(*m_wlan, adaptor.address, std::move(hooks));
     if (adaptor.direct) m_monitor->Start();
+}
+
+void WorkerSession::OnWorkerMessage(const WindowMessage& message) {
+    if (message.message == UM_STORE_FINISHED) {
+        m_storeResults[static_cast<std::uint32_t>(message.lParam)] = message.success;
+    }
+    if (m_hooks.workerMessage) m_hooks.workerMessage(message);
 }
 
 void WorkerSession::Shutdown() {
@@ -142,34 +147,74 @@ bool WorkerSession::ImageUnsaved() const {
     return state.current != state.stored;
 }
 
-bool WorkerSession::FinalStore(const ParameterModel& model) {
-    if (!Online()) return false;
+void WorkerSession::RevertImage() {
+    if (!m_worker) return;
+    std::vector<int> changed;
+    {
+        WorkerState& state = m_worker->State();
+        std::lock_guard lock(state.mutex);
+        for (int s = 0; s < kSetupCount; ++s) {
+            const auto begin = static_cast<std::ptrdiff_t>(SetupImageOffset(s));
+            const auto end = begin + static_cast<std::ptrdiff_t>(kSetupImageSize);
+            if (!std::equal(state.current.begin() + begin, state.current.begin() + end,
+                            state.stored.begin() + begin)) {
+                changed.push_back(s);
+            }
+        }
+        state.current = state.stored;
+    }
+    // The amplifier played the edits; it gets the stored words back.
+    Send([&](DeviceImage&) {
+        ImagePosts posts;
+        for (const int s : changed) posts.AddRange(SetupImageOffset(s), kSetupImageSize);
+        return posts;
+    });
+}
+
+std::optional<std::uint32_t> WorkerSession::Store(const ParameterModel& model,
+                                                  std::uint8_t activate) {
+    if (!Online()) return std::nullopt;
     WorkerState& state = m_worker->State();
     {
         std::lock_guard lock(state.mutex);
-        state.stored = state.current;
-        for (std::size_t c = 0; c < state.channelAssign.size(); ++c) {
+        for (std::size_t c = 0; c < static_cast<std::size_t>(kImageChannelCount); ++c) {
             state.channelAssign[c] = static_cast<std::uint8_t>(model.MarkIndex[c]);
         }
     }
     state.noiseKiller = model.ANS;
-    m_worker->PostSaveSetups(model.Setups, static_cast<std::uint8_t>(model.CurrentSetupIndex));
+    return m_worker->PostSaveSetups(model.Setups, activate);
+}
+
+void WorkerSession::LoadSetup(int setup) {
+    if (Online()) m_worker->Post(TM_LOAD_SETUP, static_cast<std::uintptr_t>(setup));
+}
+
+void WorkerSession::Reload() {
+    if (Online()) m_worker->Post(TM_GET_SETUPS);
+}
+
+void WorkerSession::SetNoiseKiller(std::uint8_t value) {
+    if (!m_worker) return;
+    m_worker->State().noiseKiller = value;
+    if (Online()) m_worker->Post(TM_SET_NOISE_KILLER, value, value);
+}
+
+bool WorkerSession::FinalStore(const ParameterModel& model) {
+    const std::optional<std::uint32_t> request =
+        Store(model, static_cast<std::uint8_t>(model.CurrentSetupIndex));
+    if (!request) return false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // Wait until the worker has taken the request up and finished it.
+    // The answer to this request, however long other work holds the worker first.
     QElapsedTimer timer;
     timer.start();
-    bool started = false;
-    while (timer.elapsed() < kFinalStoreLimitMs) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
-        const bool busy = m_worker->IsBusy();
-        started = started || busy;
-        if ((started && !busy) || (!started && timer.elapsed() > kFinalStorePickUpMs)) break;
+    while (!m_storeResults.count(*request) && timer.elapsed() < kFinalStoreLimitMs) {
         QEventLoop loop;
         QTimer::singleShot(10, &loop, &QEventLoop::quit);
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     QApplication::restoreOverrideCursor();
-    return true;
+    const auto it = m_storeResults.find(*request);
+    return it != m_storeResults.end() && it->second;
 }
 
 void WorkerSession::UpdateFirmware(const VersionRecord& version) {

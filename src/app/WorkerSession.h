@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -77,13 +78,18 @@ public:
     bool Online() const override;
     void Send(const ImageUpdate& update) override;
     void WriteChannelAssign(int channel, std::uint8_t mark) override;
+    std::optional<std::uint32_t> Store(const ParameterModel& model,
+                                       std::uint8_t activate) override;
+    void LoadSetup(int setup) override;
+    void Reload() override;
+    void SetNoiseKiller(std::uint8_t value) override;
+    bool ImageUnsaved() const override;
+    void RevertImage() override;
 
     bool AdaptorLinked() const;
     DownloadedSetups TakeDownload() const;
-    // The current image differs from the one last stored in or read from the amplifier.
-    bool ImageUnsaved() const;
-    // Stores all four setups before the window closes and waits for the worker to finish, with
-    // the window painting and user input dropped. Returns whether a store was run.
+    // Stores all four setups before the window closes and waits, with the window painting and
+    // user input dropped, until the worker answers this very request. True when it was stored.
     bool FinalStore(const ParameterModel& model);
     // The firmware update on demand; only while the adaptor link is up.
     void UpdateFirmware(const VersionRecord& version);
@@ -94,6 +100,8 @@ public:
     WlanList* Wlan() const { return m_wlan.get(); }
 
 private:
+    void OnWorkerMessage(const WindowMessage& message);
+
     std::filesystem::path m_dataFolder;
     WorkerSessionHooks m_hooks;
     QWidget* m_dialogParent;
@@ -102,6 +110,8 @@ private:
     std::unique_ptr<WifiSource> m_wifiSource;
     std::unique_ptr<WlanList> m_wlan;
     std::unique_ptr<ConnectionMonitor> m_monitor;
+    // Answers to store requests, by number, as they come back.
+    std::map<std::uint32_t, bool> m_storeResults;
 };
 
 }  // namespace vantrel

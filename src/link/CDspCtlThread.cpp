@@ -62,12 +62,15 @@ void CDspCtlThread::PostConnect(const VersionRecord& version, int catalogueCount
     Post(TM_CONNECT, 0, catalogueCount);
 }
 
-void CDspCtlThread::PostSaveSetups(const SetupArray& setups, std::uint8_t activate) {
+std::uint32_t CDspCtlThread::PostSaveSetups(const SetupArray& setups, std::uint8_t activate) {
+    std::uint32_t number;
     {
         std::lock_guard lock(m_postMutex);
-        m_saveSetups = setups;
+        number = ++m_lastSaveRequest;
+        m_saveSetups[number] = setups;
     }
-    Post(TM_SAVE_SETUPS, 0, activate);
+    Post(TM_SAVE_SETUPS, number, activate);
+    return number;
 }
 
 void CDspCtlThread::PostUpdateFirmware(const VersionRecord& version) {
@@ -149,12 +152,22 @@ void CDspCtlThread::Dispatch(const ThreadMessage& message) {
     } else if (number == TM_GET_SETUPS) {
         m_procedures.DownloadSetups();
     } else if (number == TM_SAVE_SETUPS) {
-        SetupArray setups;
+        const auto request = static_cast<std::uint32_t>(message.wParam);
+        std::optional<SetupArray> setups;
         {
             std::lock_guard lock(m_postMutex);
-            setups = m_saveSetups;
+            if (auto it = m_saveSetups.find(request); it != m_saveSetups.end()) {
+                setups = it->second;
+                m_saveSetups.erase(it);
+            }
         }
-        m_procedures.StoreSetups(setups, static_cast<std::uint8_t>(message.lParam));
+        const bool stored =
+            setups && m_procedures.StoreSetups(*setups, static_cast<std::uint8_t>(message.lParam));
+        WindowMessage finished;
+        finished.message = UM_STORE_FINISHED;
+        finished.lParam = static_cast<std::intptr_t>(request);
+        finished.success = stored;
+        m_sink.PostToWindow(std::move(finished));
     } else if (number == TM_UPDATE_FIRMWARE) {
         VersionRecord version;
         {

@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -50,7 +51,9 @@ public:
     // copied when posted.
     void Post(std::uint32_t message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
     void PostConnect(const VersionRecord& version, int catalogueCount);
-    void PostSaveSetups(const SetupArray& setups, std::uint8_t activate);
+    // Returns the request's number, which comes back with UM_STORE_FINISHED when the store has
+    // finished, stored or not.
+    std::uint32_t PostSaveSetups(const SetupArray& setups, std::uint8_t activate);
     void PostUpdateFirmware(const VersionRecord& version);
 
     WorkerState& State() { return m_state; }
@@ -127,7 +130,8 @@ private:
     std::mutex m_postMutex;
     VersionRecord m_connectVersion{};
     VersionRecord m_updateVersion{};
-    SetupArray m_saveSetups{};
+    std::map<std::uint32_t, SetupArray> m_saveSetups;  // by request number
+    std::uint32_t m_lastSaveRequest = 0;
 
     std::thread m_thread;
 };

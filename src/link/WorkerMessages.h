@@ -39,6 +39,8 @@ enum : std::uint32_t {
     UM_STATUS = 1230,
     UM_RETRY_TIMER = 1231,
     UM_BUSY = 1255,
+    // A store request has finished: lParam = its number, success = whether it was stored.
+    UM_STORE_FINISHED = 1300,
 };
 
 inline constexpr int kSlotCount = 6;
@@ -50,6 +52,7 @@ struct WindowMessage {
     std::string text;           // UM_RESULT_TEXT
     std::intptr_t lParam = 0;   // UM_RESULT_TEXT: 1 for a paced parameter write
     StatusRecord status{};      // UM_STATUS
+    bool success = false;       // UM_STORE_FINISHED
 };
 
 // Where the worker's window messages go: the window thread's queue, or a test's record.

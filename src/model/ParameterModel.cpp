@@ -1,5 +1,6 @@
 #include "model/ParameterModel.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace vantrel {
@@ -205,6 +206,43 @@ void ResetChannelEq(ParameterModel& model, int c) {
     ResetOneEq(*setup, c, mode2);
     // GroupEQFlag holds one bit per channel; "both bits of c's pair" are bits 2p and 2p+1.
     if (PairLinked(setup->GroupEQFlag, c)) ResetOneEq(*setup, PartnerChannel(c), mode2);
+}
+
+namespace {
+
+bool SamePoint(const EqPoint& a, const EqPoint& b, bool withBypass) {
+    return a.Freq == b.Freq && a.Gain == b.Gain && a.Q == b.Q &&
+           (!withBypass || a.Bypass == b.Bypass);
+}
+
+bool SameChannelTune(const ChannelRecord& a, const ChannelRecord& b) {
+    if (a.Mute != b.Mute || a.LevelVal != b.LevelVal || a.HighPassOn != b.HighPassOn ||
+        a.HighPassFreq != b.HighPassFreq || a.HighPassSlope != b.HighPassSlope ||
+        a.LowPassOn != b.LowPassOn || a.LowPassFreq != b.LowPassFreq ||
+        a.LowPassSlope != b.LowPassSlope || a.DelayOn != b.DelayOn ||
+        a.DelayTime != b.DelayTime || a.Trim != b.Trim || a.EQBypass != b.EQBypass) {
+        return false;
+    }
+    for (std::size_t j = 0; j < a.CustomEQ.size(); ++j) {
+        if (!SamePoint(a.CustomEQ[j], b.CustomEQ[j], true)) return false;
+    }
+    for (std::size_t j = 0; j < a.EQBand.size(); ++j) {
+        if (!SamePoint(a.EQBand[j], b.EQBand[j], false)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool SameAmplifierTune(const std::array<SetupRecord, kSetupCount>& a,
+                       const std::array<SetupRecord, kSetupCount>& b, int channelCount) {
+    const int n = std::clamp(channelCount, 0, kChannelCount);
+    for (std::size_t s = 0; s < a.size(); ++s) {
+        for (int c = 0; c < n; ++c) {
+            if (!SameChannelTune(a[s].Channels[At(c)], b[s].Channels[At(c)])) return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace vantrel

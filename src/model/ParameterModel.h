@@ -76,6 +76,12 @@ int ImageChannelCount(const ParameterModel& model);
 // The other channel of c's pair: c + 1 for even c, c - 1 for odd c.
 int PartnerChannel(int c);
 
+// The setups hold the same tune for the amplifier: every value the amplifier plays (mute, level,
+// filters, delay section, EQ) of the first `channelCount` channels of each setup. Locks, the
+// group flags and MasterMute are the window's own and are not compared.
+bool SameAmplifierTune(const std::array<SetupRecord, kSetupCount>& a,
+                       const std::array<SetupRecord, kSetupCount>& b, int channelCount);
+
 // Start values of all four setups and all six channels; ANS 255.
 void InitSetups(ParameterModel& model);
 // Reset values for setup `s` (first effective-channel-count channels only, custom point Bypass

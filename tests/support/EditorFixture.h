@@ -8,6 +8,7 @@
 #include <QTest>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/DisplayRefresh.h"
@@ -59,6 +60,26 @@ public:
     void WriteChannelAssign(int channel, std::uint8_t mark) override {
         if (online) assign.at(static_cast<std::size_t>(channel)) = mark;
     }
+    std::optional<std::uint32_t> Store(const ParameterModel& model, std::uint8_t activate) override {
+        if (!online) return std::nullopt;
+        stores.push_back({model.Setups, activate});
+        return static_cast<std::uint32_t>(stores.size());
+    }
+    void LoadSetup(int setup) override {
+        if (online) loads.push_back(setup);
+    }
+    void Reload() override {
+        if (online) ++reloads;
+    }
+    void SetNoiseKiller(std::uint8_t value) override {
+        noiseKiller = value;
+        if (online) noiseKillerPosts.push_back(value);
+    }
+    bool ImageUnsaved() const override { return image != stored; }
+    void RevertImage() override {
+        image = stored;
+        ++reverts;
+    }
 
     std::vector<Post> Params() const {
         std::vector<Post> out;
@@ -75,10 +96,22 @@ public:
         return out;
     }
 
+    struct StoreRequest {
+        std::array<SetupRecord, kSetupCount> setups;
+        std::uint8_t activate;
+    };
+
     bool online = true;
     DeviceImage image{};
+    DeviceImage stored{};  // what the amplifier was last given by a store or a download
     std::vector<Post> posts;
     std::array<std::uint8_t, kChannelCount> assign{};
+    std::vector<StoreRequest> stores;
+    std::vector<int> loads;
+    int reloads = 0;
+    int reverts = 0;
+    std::uint8_t noiseKiller = 255;
+    std::vector<std::uint8_t> noiseKillerPosts;
 };
 
 class EditorTest : public ::testing::Test {
@@ -101,6 +134,8 @@ protected:
         m.Mode = 0;
         m.CurrentSetupIndex = 0;
         for (int s = 0; s < kSetupCount; ++s) RebuildSetupImage(sink.image, m, s);
+        sink.stored = sink.image;
+        window->MarkTuneSaved();
         window->show();
         window->RefreshSetupDisplay();
     }
@@ -109,9 +144,12 @@ protected:
         SetPictureFolder({});
     }
 
-    // Applies a model change the way a newly shown setup would reach the screen.
+    // Applies a model change the way a newly read tune reaches the screen: the images follow the
+    // model and it counts as what the amplifier holds.
     void Reshow() {
         for (int s = 0; s < kSetupCount; ++s) RebuildSetupImage(sink.image, Model(), s);
+        sink.stored = sink.image;
+        window->MarkTuneSaved();
         window->RefreshSetupDisplay();
         sink.posts.clear();
     }
