@@ -124,6 +124,21 @@ void CDspCtlThread::PostLevel(std::uint8_t target, std::uint8_t value) {
     Pace(it->lastPost, it->timer);
 }
 
+void CDspCtlThread::SendPendingEdits() {
+    while (!m_pendingParams.empty()) {
+        const PendingParams pending = m_pendingParams.front();
+        m_pendingParams.erase(m_pendingParams.begin());
+        SendParams(pending);
+        --m_pendingEdits;
+    }
+    while (!m_pendingLevels.empty()) {
+        const PendingLevel pending = m_pendingLevels.front();
+        m_pendingLevels.erase(m_pendingLevels.begin());
+        SendLevel(pending);
+        --m_pendingEdits;
+    }
+}
+
 void CDspCtlThread::Dispatch(const ThreadMessage& message) {
     const std::uint32_t number = message.message;
     if (number == kTimerMessage) {
@@ -161,6 +176,9 @@ void CDspCtlThread::Dispatch(const ThreadMessage& message) {
                 m_saveSetups.erase(it);
             }
         }
+        // Edits posted before the store go first: a level travels without a setup and would
+        // otherwise land on the setup the store activates.
+        SendPendingEdits();
         const bool stored =
             setups && m_procedures.StoreSetups(*setups, static_cast<std::uint8_t>(message.lParam));
         WindowMessage finished;

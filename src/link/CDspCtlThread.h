@@ -104,6 +104,8 @@ private:
     void PostParams(std::size_t offset, std::size_t length);
     void PostLevel(std::uint8_t target, std::uint8_t value);
     void SendParams(const PendingParams& pending);
+    // Everything pending goes out now, in the order it was first posted.
+    void SendPendingEdits();
     void SendLevel(const PendingLevel& pending);
     void SendSetup();
     void SetNoiseKiller(std::uint8_t value);

@@ -1,14 +1,18 @@
 // Edits made with the mouse and keyboard on the real window reach the virtual amplifier: once a
 // burst has settled, the amplifier holds exactly the window's image and levels, each changed
 // range having gone out once with its newest bytes.
+#include <unistd.h>
+
 #include <QTest>
 #include <map>
 #include <set>
 
+#include "app/SetupEditor.h"
 #include "app/WorkerSession.h"
 #include "controls/CGdipButton.h"
 #include "controls/CKnob.h"
 #include "controls/CTpEdit.h"
+#include "controls/CTpStatic.h"
 #include "model/Scales.h"
 #include "support/AmplifierWindowFixture.h"
 
@@ -77,6 +81,12 @@ protected:
         QTest::mouseRelease(hit, Qt::LeftButton, {}, local - QPoint(0, pixels));
     }
 
+    // Settles what went before; the requests from here on are the next burst.
+    void BeginBurst() {
+        ASSERT_TRUE(Settle());
+        m_firstRequest = amp->Requests().size();
+    }
+
     // Waits for every posted edit to have been sent.
     bool Settle() {
         return WaitUntil([&] {
@@ -107,11 +117,14 @@ protected:
         const std::size_t begin = SetupImageOffset(s);
         const auto memory = amp->ReadMemory(static_cast<std::uint32_t>(sim::kParamImageAddress + begin),
                                             kSetupImageSize);
-        EXPECT_TRUE(std::equal(memory.begin(), memory.end(), image.begin() + begin))
-            << "the amplifier's setup differs from the window's";
+        const auto differs = std::mismatch(memory.begin(), memory.end(), image.begin() + begin);
+        EXPECT_TRUE(differs.first == memory.end())
+            << "the amplifier's setup differs from the window's at setup byte "
+            << (differs.first - memory.begin());
 
-        std::map<std::uint32_t, std::uint32_t> wordOf;  // control word -> value word
-        for (std::size_t pair = begin; pair < begin + kSetupImageSize; pair += kPairSize) {
+        // Control word -> value word, over all four setups: a burst may reach any of them.
+        std::map<std::uint32_t, std::uint32_t> wordOf;
+        for (std::size_t pair = SetupImageOffset(0); pair < kDeviceImageSize; pair += kPairSize) {
             wordOf[BigEndian(&image[pair])] = BigEndian(&image[pair + 4]);
         }
         std::set<std::pair<std::uint32_t, std::size_t>> ranges;
@@ -180,6 +193,108 @@ TEST_F(LiveEditTest, QuickEditsOfManyChannelsAreAllSent) {
     EXPECT_EQ(Burst(CMD_SET_LEVEL).size(), 4u);
     EXPECT_EQ(window->Model().CurrentSetup().Channels[3].DelayOn, 0);
     ExpectAmplifierEqualsWindow();
+}
+
+std::vector<std::uint8_t> SetupMemory(const sim::VirtualAmplifier& amp, int setup) {
+    return amp.ReadMemory(static_cast<std::uint32_t>(sim::kParamImageAddress + SetupImageOffset(setup)),
+                          kSetupImageSize);
+}
+
+std::vector<std::uint8_t> SetupBytes(const DeviceImage& image, int setup) {
+    const auto begin = image.begin() + static_cast<std::ptrdiff_t>(SetupImageOffset(setup));
+    return {begin, begin + static_cast<std::ptrdiff_t>(kSetupImageSize)};
+}
+
+TEST_F(LiveEditTest, SwitchAnsweredNoPutsTheStoredTuneBackAndRunsTheNewSetup) {
+    Connect();
+    const auto stored = SetupMemory(*amp, 0);
+    const SkinControls& k = window->Controls();
+    window->editorHooks.askYesNo = [](const QString&, const QString&) { return false; };
+    TypeInto(k.TrimEdt[0], "-9");
+    TypeInto(k.HighPassEdit[1], "400");
+    BeginBurst();
+    ASSERT_NE(SetupMemory(*amp, 0), stored) << "the edits were heard";
+
+    ClickOn(k.SetupBtn[2]);
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(window->Model().CurrentSetupIndex, 2);
+    EXPECT_EQ(SetupMemory(*amp, 0), stored);
+    EXPECT_EQ(SetupBytes(WindowImage(), 0), stored);
+    EXPECT_EQ(window->Model().Setups[0].Channels[0].Trim, 0.0f);
+    const auto loads = Burst(CMD_LOAD_SETUP);
+    ASSERT_EQ(loads.size(), 1u);
+    EXPECT_EQ(loads[0].payload, std::vector<std::uint8_t>{2});
+    EXPECT_TRUE(Burst(CMD_WRITE_MEMORY).empty()) << "nothing stored";
+    ExpectAmplifierEqualsWindow();
+
+    ClickOn(k.SetupBtn[0]);
+    EXPECT_EQ(k.TrimEdt[0]->Text(), "0.0 dB") << "the display shows the stored tune";
+}
+
+TEST_F(LiveEditTest, SwitchAnsweredYesStoresTheWindowsImage) {
+    Connect();
+    const SkinControls& k = window->Controls();
+    window->editorHooks.askYesNo = [](const QString&, const QString&) { return true; };
+    ClickOn(k.LevelPlusBtn[1]);
+    TypeInto(k.DlyTimeEdt[3], "7.5");
+    ClickOn(k.SetupBtn[1]);
+    ASSERT_TRUE(WaitUntil([&] { return !window->HasUnsavedChanges(); }, 10000));
+    ASSERT_TRUE(Settle());
+    const DeviceImage image = WindowImage();
+    const auto memory = amp->ReadMemory(sim::kParamImageAddress, kDeviceImageSize);
+    const auto differs = std::mismatch(memory.begin(), memory.end(), image.begin());
+    EXPECT_TRUE(differs.first == memory.end())
+        << "the amplifier's image differs at byte " << (differs.first - memory.begin());
+    EXPECT_EQ(amp->ReadMemory(sim::kActiveSetupAddress, 1)[0], 1) << "the store activated it";
+    EXPECT_EQ(window->Model().Setups[0].Channels[3].DelayTime, 7.5f);
+}
+
+TEST_F(LiveEditTest, AFailedStoreLeavesTheChangesUnsavedAndSaysSo) {
+    Connect();
+    const SkinControls& k = window->Controls();
+    TypeInto(k.TrimEdt[1], "-3");
+    ASSERT_TRUE(Settle());
+    amp->InjectFault(CMD_WRITE_MEMORY, sim::Fault::ErrorStatus, 1);
+    ClickOn(k.StoreBtn);
+    ASSERT_TRUE(WaitUntil([&] { return k.Prompt2Stc->Text() == SetupEditor::kStoreFailed; },
+                          10000));
+    EXPECT_EQ(k.Prompt1Stc->Text(), "Save setup data fail!");
+    EXPECT_TRUE(window->HasUnsavedChanges());
+
+    ClickOn(k.StoreBtn);
+    ASSERT_TRUE(WaitUntil([&] { return !window->HasUnsavedChanges(); }, 10000));
+    EXPECT_EQ(k.Prompt2Stc->Text(), "Save setup data OK.");
+}
+
+TEST_F(LiveEditTest, APresetSavedToANewFileOpensBackIntoTheAmplifier) {
+    Connect();
+    const SkinControls& k = window->Controls();
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("vantrel-live-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    window->editorHooks.choosePresetToSave = [&] { return folder / "tune.dat"; };
+    window->editorHooks.choosePresetToOpen = [&] { return folder / "tune.dat"; };
+    window->editorHooks.askYesNo = [](const QString&, const QString&) { return true; };
+
+    TypeInto(k.LowPassEdit[0], "5000");
+    TypeInto(k.TrimEdt[0], "-6");
+    ClickOn(k.SaveBtn);
+    ASSERT_TRUE(std::filesystem::exists(folder / "tune.dat"));
+
+    TypeInto(k.LowPassEdit[0], "8000");
+    TypeInto(k.TrimEdt[0], "-1");
+    BeginBurst();
+    ClickOn(k.OpenBtn);
+    ASSERT_TRUE(Settle());
+    const ChannelRecord& ch = window->Model().CurrentSetup().Channels[0];
+    EXPECT_NEAR(ch.LowPassFreq, QuantizeCrossoverFreq(5000, 0), 0.05);  // the file's precision
+    EXPECT_EQ(k.LowPassEdit[0]->Text(), "5012 Hz");
+    EXPECT_EQ(ch.Trim, 6.0f);
+    EXPECT_EQ(k.TrimEdt[0]->Text(), "-6.0 dB");
+    EXPECT_EQ(Burst(CMD_WRITE_PARAMS).size(), 1u) << "the setup whole";
+    ExpectAmplifierEqualsWindow();
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -183,6 +183,54 @@ TEST_F(PacingTest, StatusIsPolledWhileConnectedAndStopsWhenTheLinkDrops) {
     EXPECT_FALSE(worker.NextTimerIn());
 }
 
+// Posts are kept by what they carry, not by the slot they came on: reusing a slot for other words
+// or another channel loses nothing, and a range posted twice still goes out once.
+TEST_F(PacingTest, EditsReusingASlotAreAllSentOnce) {
+    Write(kGainPair, sim::VirtualControlWord(0, 372), 1);
+    Write(kGainPair + 8, sim::VirtualControlWord(0, 373), 2);
+    worker.Post(TM_SET_PARAMS_0, kGainPair, 8);
+    worker.Post(TM_SET_PARAMS_0, kGainPair + 8, 8);
+    worker.Post(TM_SET_PARAMS_3, kGainPair, 8);
+    worker.Post(TM_SET_LEVEL_0, 0, 4);
+    worker.Post(TM_SET_LEVEL_0, 2, 6);
+    worker.Post(TM_SET_LEVEL_1, 0, 5);
+    EXPECT_EQ(worker.PendingEdits(), 6u);
+    Run(600);
+    const auto writes = Sent(CMD_WRITE_PARAMS);
+    ASSERT_EQ(writes.size(), 2u);
+    // The first range's burst went on with its second post, so it rests last.
+    EXPECT_EQ(Hex(writes[0].payload), "56 00 01 75 00 00 00 02");
+    EXPECT_EQ(Hex(writes[1].payload), "56 00 01 74 00 00 00 01");
+    EXPECT_EQ(Sent(CMD_SET_LEVEL).size(), 2u);
+    EXPECT_EQ(amp->Levels()[0], 5);
+    EXPECT_EQ(amp->Levels()[2], 6);
+    EXPECT_EQ(worker.PendingEdits(), 0u);
+}
+
+// Each store is answered by its own number; edits posted before it go out first.
+TEST_F(PacingTest, StoresAreAnsweredByNumberAfterThePendingEdits) {
+    worker.PostConnect({4, 0, 1, 5, 1, 0, 'Q', 'V', 2, 0}, 1);
+    worker.ProcessPending();
+    ASSERT_TRUE(worker.IsConnected());
+    const std::size_t before = amp->Requests().size();
+    worker.Post(TM_SET_LEVEL_0, 1, 7);
+    SetupArray setups{};
+    const std::uint32_t first = worker.PostSaveSetups(setups, 2);
+    worker.ProcessPending();
+    const std::uint32_t second = worker.PostSaveSetups(setups, 1);
+    EXPECT_NE(first, second);
+    amp->InjectFault(CMD_WRITE_MEMORY, sim::Fault::ErrorStatus, 1);
+    worker.ProcessPending();
+
+    std::vector<std::pair<std::intptr_t, bool>> answers;
+    for (const auto& m : sink.Messages()) {
+        if (m.message == UM_STORE_FINISHED) answers.emplace_back(m.lParam, m.success);
+    }
+    EXPECT_EQ(answers, (std::vector<std::pair<std::intptr_t, bool>>{{first, true}, {second, false}}));
+    const auto requests = amp->Requests();
+    EXPECT_EQ(requests[before].command, CMD_SET_LEVEL) << "the level before the store";
+}
+
 TEST(WorkerThread, StopCancelsATransactionInsteadOfWaitingForIt) {
     sim::SimOptions options;
     options.port = 0;

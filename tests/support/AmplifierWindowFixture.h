@@ -2,6 +2,7 @@
 
 // The whole window against the in-process virtual amplifier over a direct link.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -23,13 +24,19 @@ namespace vantrel::test {
 class AmplifierWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        data = VANTREL_BUILD_DATA_DIR;
+        const std::filesystem::path built = VANTREL_BUILD_DATA_DIR;
         // The build makes the skin: without it the build is broken, not the test inapplicable.
-        ASSERT_TRUE(std::filesystem::exists(data / "PNGRes" / "Res.Pic")) << "no skin in " << data;
+        ASSERT_TRUE(std::filesystem::exists(built / "PNGRes" / "Res.Pic")) << "no skin in " << built;
+        // The window writes its settings (the preset it opened or saved): a copy of its own.
+        data = std::filesystem::temp_directory_path() /
+               ("vantrel-window-" + std::to_string(::getpid()));
+        std::filesystem::remove_all(data);
+        std::filesystem::copy(built, data, std::filesystem::copy_options::recursive);
     }
     void TearDown() override {
         window.reset();
         SetPictureFolder({});
+        std::filesystem::remove_all(data);
     }
 
     // Starts the amplifier with `tune` stored in it (start values when none is given).

@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QTest>
+#include <unistd.h>
+
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -117,9 +119,17 @@ public:
 class EditorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::filesystem::path data = VANTREL_BUILD_DATA_DIR;
+        std::filesystem::path data = VANTREL_BUILD_DATA_DIR;
         // The build makes the skin: without it the build is broken, not the test inapplicable.
         ASSERT_TRUE(std::filesystem::exists(data / "PNGRes" / "Res.Pic")) << "no skin in " << data;
+        if (OwnDataFolder()) {
+            // A test that writes the settings works on a copy of the data folder.
+            m_ownData = std::filesystem::temp_directory_path() /
+                        ("vantrel-editor-" + std::to_string(::getpid()));
+            std::filesystem::remove_all(m_ownData);
+            std::filesystem::copy(data, m_ownData, std::filesystem::copy_options::recursive);
+            data = m_ownData;
+        }
         WindowOptions options;
         options.connect = false;
         window = std::make_unique<VantrelDlg>(data, options);
@@ -142,7 +152,10 @@ protected:
     void TearDown() override {
         window.reset();
         SetPictureFolder({});
+        if (!m_ownData.empty()) std::filesystem::remove_all(m_ownData);
     }
+    // True for a fixture whose window must not write the shared build's settings.
+    virtual bool OwnDataFolder() const { return false; }
 
     // Applies a model change the way a newly read tune reaches the screen: the images follow the
     // model and it counts as what the amplifier holds.
@@ -188,6 +201,9 @@ protected:
     RecordingEditSink sink;
     std::vector<QString> warnings;
     std::unique_ptr<VantrelDlg> window;
+
+private:
+    std::filesystem::path m_ownData;
 };
 
 }  // namespace vantrel::test
