@@ -136,7 +136,10 @@ bool DeviceProcedures::ConnectSequence(const VersionRecord& version, int catalog
         return false;
     }
 
-    if (!IdentifyAndDownload()) {
+    m_connecting = true;
+    const bool downloaded = IdentifyAndDownload();
+    m_connecting = false;
+    if (!downloaded) {
         m_state.connected = false;
         return false;
     }
@@ -217,6 +220,9 @@ bool DeviceProcedures::DownloadSetups() {
     }
     ClearBusy();
     PostText(kTextGetOk);
+    // A connect is complete once identified and downloaded: the window may send from the moment
+    // it takes the setups over, for instance the tune it chose to keep.
+    if (m_connecting) m_state.connected = true;
     PostPlain(UM_SETUPS_LOADED);
     return true;
 }

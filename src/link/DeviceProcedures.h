@@ -65,6 +65,7 @@ private:
     // The device selection's preselected model code; kept between selections, as one code of
     // the firmware checks leaves it unchanged.
     std::uint16_t m_presetModelCode = 0;
+    bool m_connecting = false;  // the download under way ends a connect sequence
 };
 
 }  // namespace vantrel

@@ -5,9 +5,12 @@
 
 #include <QTest>
 #include <map>
+#include <sstream>
 #include <set>
 
+#include "app/ConnectionMonitor.h"
 #include "app/SetupEditor.h"
+#include "cli/Cli.h"
 #include "app/WorkerSession.h"
 #include "controls/CGdipButton.h"
 #include "controls/CKnob.h"
@@ -295,6 +298,77 @@ TEST_F(LiveEditTest, APresetSavedToANewFileOpensBackIntoTheAmplifier) {
     EXPECT_EQ(Burst(CMD_WRITE_PARAMS).size(), 1u) << "the setup whole";
     ExpectAmplifierEqualsWindow();
     std::filesystem::remove_all(folder);
+}
+
+// Offline edits are not dropped by the next connect without asking: kept, they go to the amplifier
+// and stay unsaved; given up, the amplifier's tune is shown.
+TEST_F(LiveEditTest, AConnectAsksBeforeItReplacesOfflineEdits) {
+    Connect();
+    const SkinControls& k = window->Controls();
+    for (const bool keep : {true, false}) {
+        int asked = 0;
+        window->editorHooks.askYesNo = [&](const QString&, const QString&) {
+            ++asked;
+            return !keep;
+        };
+        window->Worker()->SetConnected(false);  // the link dropped
+        TypeInto(k.TrimEdt[0], keep ? "-12" : "-2");
+        ASSERT_TRUE(window->HasUnsavedChanges());
+        BeginBurst();
+        // The user picks the adaptor's network again.
+        window->OnControlMessage({UM_WIFI_CONNECT, 0, 0, 0, {}});
+        ASSERT_TRUE(WaitUntil([&] { return asked == 1 && window->Session()->Online(); }, 10000))
+            << "asked " << asked << " online " << window->Session()->Online() << " linked "
+            << window->Monitor()->IsAdaptorLinked() << " running " << window->Monitor()->IsRunning();
+        ASSERT_TRUE(Settle());
+        const float trim = window->Model().CurrentSetup().Channels[0].Trim;
+        if (keep) {
+            EXPECT_EQ(trim, 12.0f);
+            EXPECT_TRUE(window->HasUnsavedChanges());
+            ExpectAmplifierEqualsWindow();
+        } else {
+            EXPECT_EQ(trim, 12.0f) << "the amplifier plays the tune kept before";
+            EXPECT_EQ(k.TrimEdt[0]->Text(), "-12.0 dB");
+        }
+    }
+}
+
+// A preset the window saves is what the command-line client stores, and what it downloads opens
+// in the window with the values the window saved.
+TEST_F(LiveEditTest, PresetFilesTravelBetweenTheWindowAndTheCommandLine) {
+    Connect();
+    const SkinControls& k = window->Controls();
+    const std::filesystem::path saved = data / "window.dat";
+    const std::filesystem::path downloaded = data / "cli.dat";
+    TypeInto(k.HighPassEdit[1], "250");
+    TypeInto(k.DlyDisEdt[2], "68");  // on the 0.1 ms grid a preset keeps
+    TypeInto(k.TrimEdt[3], "-7.7");
+    ClickOn(k.LevelPlusBtn[0]);
+    window->editorHooks.choosePresetToSave = [&] { return saved; };
+    ClickOn(k.SaveBtn);
+    ASSERT_TRUE(Settle());
+    const std::vector<QString> shown = {k.HighPassEdit[1]->Text(), k.DlyDisEdt[2]->Text(),
+                                        k.TrimEdt[3]->Text(), k.LevelEdit[0]->Text()};
+
+    std::ostringstream out;
+    std::ostringstream err;
+    const std::string adaptor = "127.0.0.1:" + std::to_string(amp->Port());
+    ASSERT_EQ(RunCli({"--adaptor", adaptor, "--data-dir", data.string(), "store", saved.string()},
+                     out, err),
+              0)
+        << err.str();
+    ASSERT_EQ(RunCli({"--adaptor", adaptor, "--data-dir", data.string(), "download",
+                      downloaded.string(), "--yes"},
+                     out, err),
+              0)
+        << err.str();
+
+    window->editorHooks.choosePresetToOpen = [&] { return downloaded; };
+    TypeInto(k.TrimEdt[3], "0");
+    ClickOn(k.OpenBtn);
+    EXPECT_EQ((std::vector<QString>{k.HighPassEdit[1]->Text(), k.DlyDisEdt[2]->Text(),
+                                    k.TrimEdt[3]->Text(), k.LevelEdit[0]->Text()}),
+              shown);
 }
 
 }  // namespace
