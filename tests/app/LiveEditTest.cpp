@@ -13,7 +13,9 @@
 #include "cli/Cli.h"
 #include "app/WorkerSession.h"
 #include "controls/CGdipButton.h"
+#include "controls/CFaderCtrl.h"
 #include "controls/CKnob.h"
+#include "curves/CSpectrumCtl.h"
 #include "controls/CTpEdit.h"
 #include "controls/CTpStatic.h"
 #include "model/Scales.h"
@@ -32,7 +34,7 @@ protected:
     // An amplifier whose first four channels have both filters and the delay section on, and a
     // window that has taken its setups over and is online.
     void Connect() {
-        StartAmplifier(4, 3, [](ParameterModel& model) {
+        StartAmplifier(4, 3, [this](ParameterModel& model) {
             for (int c = 0; c < 4; ++c) {
                 ChannelRecord& ch = model.Setups[0].Channels[static_cast<std::size_t>(c)];
                 ch.HighPassOn = 1;
@@ -40,6 +42,7 @@ protected:
                 ch.DelayOn = 1;
                 ch.DelayTime = 1.0f;
             }
+            if (m_tune) m_tune(model);
         });
         OpenWindow();
         window->show();
@@ -153,6 +156,8 @@ protected:
 
     std::size_t m_firstRequest = 0;
     std::array<std::uint8_t, 4> m_levelsBefore{};
+    // More of the amplifier's tune, for a test that needs it.
+    std::function<void(ParameterModel&)> m_tune;
 };
 
 TEST_F(LiveEditTest, MainPageBurstReachesTheAmplifier) {
@@ -298,6 +303,106 @@ TEST_F(LiveEditTest, APresetSavedToANewFileOpensBackIntoTheAmplifier) {
     EXPECT_EQ(Burst(CMD_WRITE_PARAMS).size(), 1u) << "the setup whole";
     ExpectAmplifierEqualsWindow();
     std::filesystem::remove_all(folder);
+}
+
+// The EQ page: select, fader, typed point, bypass, a point dragged on the curve, a pair linked and
+// an EQ reset, all in one burst.
+TEST_F(LiveEditTest, EqPageBurstReachesTheAmplifier) {
+    const float freqs[] = {100.0f, 500.0f, 2000.0f, 8000.0f};
+    m_tune = [&](ParameterModel& model) {
+        for (std::size_t j = 0; j < 4; ++j) model.Setups[0].Channels[1].CustomEQ[j].Freq = freqs[j];
+        model.Setups[0].Channels[3].EQBand[5].Gain = 4.0f;
+    };
+    Connect();
+    const SkinControls& k = window->Controls();
+    ClickOn(k.EQLoadBtn);
+    ASSERT_TRUE(window->IsEqPageShown());
+    ClickOn(k.EqGroupBtn[1]);
+    DragUp(k.EQBandFader[10], 24);
+    TypeInto(k.CustmEQFreqEdt[0], "250");
+    TypeInto(k.CustmEQGainEdt[0], "-4.5");
+    TypeInto(k.CustmEQQEdt[0], "2.5");
+    ClickOn(k.CEQPassBtn[1]);
+    // The fourth point of channel 2, from its marker to 6 kHz at -3 dB.
+    CSpectrumCtl* curve = k.EQSpectrumCurve;
+    const QPoint from(curve->ColumnOf(8000.0f), curve->RowOf(0.0f));
+    const QPoint to(curve->ColumnOf(6000.0f), curve->RowOf(-3.0f));
+    ASSERT_EQ(window->childAt(curve->mapTo(window.get(), from)), curve);
+    QTest::mousePress(curve, Qt::LeftButton, {}, from);
+    QTest::mouseMove(curve, (from + to) / 2);
+    QTest::mouseMove(curve, to);
+    QTest::mouseRelease(curve, Qt::LeftButton, {}, to);
+    ClickOn(k.Eq2GroupBtn[0]);  // channel 1 takes channel 2's EQ
+    ClickOn(k.EqGroupBtn[3]);
+    ClickOn(k.EQResetBtn);
+    ASSERT_TRUE(Settle());
+
+    const SetupRecord& setup = window->Model().CurrentSetup();
+    const ChannelRecord& ch1 = setup.Channels[0];
+    const ChannelRecord& ch2 = setup.Channels[1];
+    EXPECT_GT(ch2.EQBand[10].Gain, 0.0f);
+    EXPECT_EQ(ch2.CustomEQ[0].Freq, QuantizeEqFreq(250));
+    EXPECT_EQ(ch2.CustomEQ[0].Gain, -4.5f);
+    EXPECT_EQ(ch2.CustomEQ[0].Q, 2.5f);
+    EXPECT_EQ(ch2.CustomEQ[1].Bypass, 1);
+    EXPECT_NEAR(ch2.CustomEQ[3].Freq, 6000.0f, 200.0f);
+    EXPECT_NEAR(ch2.CustomEQ[3].Gain, -3.0f, 0.3f);
+    EXPECT_EQ(ch1.EQBand[10].Gain, ch2.EQBand[10].Gain) << "linked";
+    EXPECT_EQ(ch1.CustomEQ[3].Freq, ch2.CustomEQ[3].Freq);
+    EXPECT_EQ(setup.Channels[3].EQBand[5].Gain, 0.0f) << "reset";
+    EXPECT_FALSE(Burst(CMD_WRITE_PARAMS).empty());
+    ExpectAmplifierEqualsWindow();
+}
+
+// Copy and paste through the right-click menus of a setup button and a channel button.
+TEST_F(LiveEditTest, RightClickCopyAndPasteReachTheAmplifier) {
+    m_tune = [](ParameterModel& model) {
+        model.Setups[0].Channels[0].HighPassOn = 1;
+        model.Setups[0].Channels[0].HighPassFreq = 1000.0f;
+        model.Setups[0].Channels[0].DelayOn = 1;
+        model.Setups[0].Channels[0].DelayTime = 4.0f;
+    };
+    Connect();
+    const SkinControls& k = window->Controls();
+    QString wanted;
+    std::vector<MenuItem> shown;
+    window->editorHooks.popupMenu = [&](const std::vector<MenuItem>& items, QPoint) {
+        shown = items;
+        for (const MenuItem& item : items) {
+            if (item.enabled && item.text.startsWith(wanted)) return item.command;
+        }
+        return 0;
+    };
+    window->editorHooks.askYesNo = [](const QString&, const QString&) { return false; };
+    const auto rightClick = [&](QWidget* button, const QString& item) {
+        wanted = item;
+        QPoint local;
+        ASSERT_EQ(HitAt(button, &local), button);
+        QTest::mousePress(button, Qt::RightButton, {}, local);
+        QTest::mouseRelease(button, Qt::RightButton, {}, local);
+    };
+
+    // Channel 1 onto channel 3 of setup 1.
+    rightClick(k.GroupCtlBtn[0], "Copy Channel 1");
+    rightClick(k.GroupCtlBtn[2], "Paste Channel 1 to 3");
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(window->Model().CurrentSetup().Channels[2].HighPassFreq, 1000.0f);
+    ExpectAmplifierEqualsWindow();
+
+    // Setup 1 onto setup 2.
+    rightClick(k.SetupBtn[0], "Copy Setup 1");
+    window->editorHooks.askYesNo = [](const QString&, const QString&) { return true; };
+    ClickOn(k.SetupBtn[1]);
+    ASSERT_TRUE(WaitUntil([&] { return !window->HasUnsavedChanges(); }, 10000));
+    BeginBurst();
+    rightClick(k.SetupBtn[1], "Paste Setup 1 to 2");
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(window->Model().CurrentSetupIndex, 1);
+    EXPECT_EQ(window->Model().CurrentSetup().Channels[0].DelayTime, 4.0f);
+    const auto writes = Burst(CMD_WRITE_PARAMS);
+    ASSERT_FALSE(writes.empty());
+    EXPECT_EQ(writes.back().payload.size(), kSetupImageSize) << "the pasted setup whole";
+    ExpectAmplifierEqualsWindow();
 }
 
 // Offline edits are not dropped by the next connect without asking: kept, they go to the amplifier
