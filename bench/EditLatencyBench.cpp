@@ -19,6 +19,7 @@
 #include "controls/CGdipButton.h"
 #include "controls/CKnob.h"
 #include "controls/CTpEdit.h"
+#include "curves/CSpectrumCtl.h"
 #include "link/CDSPSocket.h"
 #include "link/CDspCtlThread.h"
 #include "model/SetupTransfer.h"
@@ -154,6 +155,45 @@ void BM_EditToFrame(benchmark::State& state) {
     state.counters["worst_ms"] = waits.back();
 }
 BENCHMARK(BM_EditToFrame)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
+
+// One step of a point dragged on the EQ page's curve: the pointer moves, the editor writes the
+// point into its target channels and the image and posts it, and the curve is painted again.
+void BM_CurveDragStep(benchmark::State& state) {
+    Rig& rig = TheRig();
+    const SkinControls& k = rig.window->Controls();
+    rig.window->ShowEqPage();
+    CSpectrumCtl* curve = k.EQSpectrumCurve;
+    // Two linked channels, all bands and points active: the heaviest curve to draw.
+    ParameterModel& model = rig.window->Model();
+    model.CurrentSetup().GroupEQFlag = 0x03;
+    const float freqs[] = {100.0f, 500.0f, 2000.0f, 8000.0f};
+    for (ChannelRecord& ch : model.CurrentSetup().Channels) {
+        for (std::size_t j = 0; j < 4; ++j) ch.CustomEQ[j] = {freqs[j], 3.0f, 2.0f, 0};
+        for (std::size_t b = 0; b < ch.EQBand.size(); ++b) {
+            ch.EQBand[b].Gain = static_cast<float>(b % 7) - 3.0f;
+        }
+    }
+    rig.window->RefreshSetupDisplay();
+    QPoint at(curve->ColumnOf(2000.0f), curve->RowOf(3.0f));
+    QTest::mousePress(curve, Qt::LeftButton, {}, at);
+    int step = 0;
+    for (auto _ : state) {
+        at += QPoint((step++ % 20) < 10 ? 1 : -1, 0);
+        QTest::mouseMove(curve, at);
+        curve->repaint();
+    }
+    QTest::mouseRelease(curve, Qt::LeftButton, {}, at);
+    rig.Settle();
+}
+BENCHMARK(BM_CurveDragStep)->Unit(benchmark::kMicrosecond);
+
+void BM_CurveRepaint(benchmark::State& state) {
+    Rig& rig = TheRig();
+    rig.window->ShowEqPage();
+    CSpectrumCtl* curve = rig.window->Controls().EQSpectrumCurve;
+    for (auto _ : state) curve->repaint();
+}
+BENCHMARK(BM_CurveRepaint)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace vantrel
