@@ -3,6 +3,7 @@
 // range having gone out once with its newest bytes.
 #include <unistd.h>
 
+#include <QDir>
 #include <QTest>
 #include <map>
 #include <sstream>
@@ -16,6 +17,7 @@
 #include "controls/CFaderCtrl.h"
 #include "controls/CKnob.h"
 #include "curves/CSpectrumCtl.h"
+#include "curves/CSpectrumDisplya.h"
 #include "controls/CTpEdit.h"
 #include "controls/CTpStatic.h"
 #include "model/Scales.h"
@@ -403,6 +405,62 @@ TEST_F(LiveEditTest, RightClickCopyAndPasteReachTheAmplifier) {
     ASSERT_FALSE(writes.empty());
     EXPECT_EQ(writes.back().payload.size(), kSetupImageSize) << "the pasted setup whole";
     ExpectAmplifierEqualsWindow();
+}
+
+// A whole tune made with the mouse and keyboard, as an installer makes it: front tweeters and
+// mids with crossovers, delays and trims, woofers below, EQ on the mids. With
+// VANTREL_SCREENSHOT_DIR set, the pages are also saved there (the README's pictures).
+TEST_F(LiveEditTest, AWholeTuneMadeWithTheControls) {
+    Connect();
+    const SkinControls& k = window->Controls();
+    window->editorHooks.showWarning = [](const QString&, const QString&) {};
+    // Channels 1 and 2: tweeters, linked, 24 dB high-pass at 3.16 kHz, low-pass off.
+    ClickOn(k.GroupBtn[0]);
+    TypeInto(k.HighPassEdit[0], "3160");
+    ClickOn(k.High24dBBtn[0]);
+    ClickOn(k.LowONBtn[0]);
+    TypeInto(k.LevelEdit[0], "75");
+    // Channels 3 and 4: mids, band-pass 316 Hz .. 3.16 kHz.
+    ClickOn(k.GroupBtn[1]);
+    TypeInto(k.HighPassEdit[1], "316");
+    ClickOn(k.High12dBBtn[1]);
+    TypeInto(k.LowPassEdit[1], "3160");
+    ClickOn(k.Low24dBBtn[1]);
+    TypeInto(k.LevelEdit[1], "62.5");
+    // Time alignment: tweeters and mids delayed, the section of channel 4 switched off.
+    for (std::size_t c : {0u, 1u}) {
+        TypeInto(k.DlyDisEdt[c], "40.8");
+        TypeInto(k.TrimEdt[c], "-4.5");
+    }
+    TypeInto(k.DlyTimeEdt[2], "0.6");
+    ClickOn(k.TimeONBtn[3]);
+    // The mids' EQ (the pair edited last, so both are selected): a lift at 250 Hz, a cut at 1 kHz.
+    ClickOn(k.EQLoadBtn);
+    ASSERT_EQ(k.Eq2GroupBtn[1]->GetCheck(), 1);
+    TypeInto(k.CustmEQFreqEdt[0], "250");
+    TypeInto(k.CustmEQGainEdt[0], "3");
+    TypeInto(k.CustmEQFreqEdt[1], "1000");
+    TypeInto(k.CustmEQGainEdt[1], "-4");
+    TypeInto(k.CustmEQQEdt[1], "2");
+    DragUp(k.EQBandFader[8], 20);
+    ASSERT_TRUE(Settle());
+    ExpectAmplifierEqualsWindow();
+    const ChannelRecord& tweeter = window->Model().CurrentSetup().Channels[1];
+    EXPECT_EQ(tweeter.HighPassSlope, 24);
+    EXPECT_EQ(tweeter.LowPassOn, 0);
+    EXPECT_EQ(k.ChFLMkStc[2]->Text(), "BPF");
+    EXPECT_EQ(window->Model().CurrentSetup().Channels[3].CustomEQ[1].Gain, -4.0f);
+    EXPECT_EQ(k.ChDLYStc[3]->Text(), "-");
+
+    const QByteArray folder = qgetenv("VANTREL_SCREENSHOT_DIR");
+    if (folder.isEmpty()) return;
+    const QDir dir(QString::fromLocal8Bit(folder));
+    ASSERT_TRUE(dir.mkpath("."));
+    ASSERT_TRUE(window->grab().save(dir.filePath("eq.png")));
+    ClickOn(k.HomeBtn);
+    ASSERT_TRUE(window->grab().save(dir.filePath("main.png")));
+    window->ShowSpectrumWindow();
+    ASSERT_TRUE(window->SpectrumWindow()->grab().save(dir.filePath("spectrum.png")));
 }
 
 // Offline edits are not dropped by the next connect without asking: kept, they go to the amplifier
