@@ -215,20 +215,44 @@ void CDspCtlThread::OnTimer(std::uint32_t id) {
     const auto params = std::find_if(m_pendingParams.begin(), m_pendingParams.end(),
                                      [id](const PendingParams& p) { return p.timer == id; });
     if (params != m_pendingParams.end()) {
-        const PendingParams pending = *params;
+        PendingParams pending = *params;
         m_pendingParams.erase(params);
-        SendParams(pending);
+        if (SendParams(pending) == Sent::Lost && pending.retries < kSendRetries) {
+            // Unless a newer post of the same words came meanwhile, which carries them anyway.
+            ++pending.retries;
+            Requeue(m_pendingParams, pending, [&](const PendingParams& p) {
+                return p.offset == pending.offset && p.length == pending.length;
+            });
+            return;
+        }
         --m_pendingEdits;
         return;
     }
     const auto level = std::find_if(m_pendingLevels.begin(), m_pendingLevels.end(),
                                     [id](const PendingLevel& p) { return p.timer == id; });
     if (level != m_pendingLevels.end()) {
-        const PendingLevel pending = *level;
+        PendingLevel pending = *level;
         m_pendingLevels.erase(level);
-        SendLevel(pending);
+        if (SendLevel(pending) == Sent::Lost && pending.retries < kSendRetries) {
+            ++pending.retries;
+            Requeue(m_pendingLevels, pending,
+                    [&](const PendingLevel& p) { return p.target == pending.target; });
+            return;
+        }
         --m_pendingEdits;
     }
+}
+
+template <typename Pending, typename Same>
+void CDspCtlThread::Requeue(std::vector<Pending>& list, Pending pending, Same same) {
+    if (std::any_of(list.begin(), list.end(), same)) {
+        --m_pendingEdits;
+        return;
+    }
+    pending.timer = NewTimerId();
+    pending.lastPost = 0;
+    list.push_back(pending);
+    Pace(list.back().lastPost, list.back().timer);
 }
 
 void CDspCtlThread::BeginBusy() {
@@ -242,7 +266,7 @@ void CDspCtlThread::PostText(std::string text, std::intptr_t lParam) {
     m_sink.PostToWindow({UM_RESULT_TEXT, std::move(text), lParam, {}});
 }
 
-void CDspCtlThread::SendParams(const PendingParams& slot) {
+CDspCtlThread::Sent CDspCtlThread::SendParams(const PendingParams& slot) {
     BeginBusy();
     m_queue.KillTimer(slot.timer);
     // The block's bytes as they are now: a later edit of the same words is sent instead of the
@@ -262,9 +286,12 @@ void CDspCtlThread::SendParams(const PendingParams& slot) {
     char prefix[16];
     std::snprintf(prefix, sizeof prefix, "%.2x%.2x%.2x%.2x ", head[0], head[1], head[2], head[3]);
     PostText(std::string(prefix) + (ok ? "Set OK." : "Set fail!"), 1);
+    if (ok) return Sent::Ok;
+    // No reply at all: lost on the way. A reply with an error status: the amplifier refused.
+    return !block.empty() && m_socket.LastReplyLength() == 0 ? Sent::Lost : Sent::Refused;
 }
 
-void CDspCtlThread::SendLevel(const PendingLevel& slot) {
+CDspCtlThread::Sent CDspCtlThread::SendLevel(const PendingLevel& slot) {
     BeginBusy();
     m_queue.KillTimer(slot.timer);
     const bool ok = m_socket.SetLevel(slot.target, slot.value);
@@ -272,6 +299,8 @@ void CDspCtlThread::SendLevel(const PendingLevel& slot) {
     char prefix[16];
     std::snprintf(prefix, sizeof prefix, "CH%d ", slot.target + 1);
     PostText(std::string(prefix) + (ok ? "Set channel level OK." : "Set channel level fail."));
+    if (ok) return Sent::Ok;
+    return m_socket.LastReplyLength() == 0 ? Sent::Lost : Sent::Refused;
 }
 
 void CDspCtlThread::SendSetup() {

@@ -29,6 +29,9 @@ public:
     static constexpr std::uint32_t kSetupTimer = 30;
     // Pending parameter blocks and levels get timer ids from here upward.
     static constexpr std::uint32_t kFirstPendingTimer = 100;
+    // A parameter block or level lost on the way (no reply) is sent again, one pacing interval
+    // later, this many times: the amplifier must not keep an old value because a frame was lost.
+    static constexpr int kSendRetries = 3;
     static constexpr std::uint32_t kLoadSetupTimeoutMs = 20000;
 
     CDspCtlThread(WorkerSink& sink, WorkerQuestions& questions, Clock& clock = SystemClock(),
@@ -83,6 +86,7 @@ private:
         std::size_t length = 0;
         std::int64_t lastPost = 0;
         std::uint32_t timer = 0;
+        int retries = 0;
     };
     // A level waiting to be sent, kept by its target channel for the same reason.
     struct PendingLevel {
@@ -90,7 +94,9 @@ private:
         std::uint8_t value = 0;
         std::int64_t lastPost = 0;
         std::uint32_t timer = 0;
+        int retries = 0;
     };
+    enum class Sent { Ok, Refused, Lost };
     struct SetupSlot {
         std::uint8_t setup = 0;
         std::int64_t lastPost = 0;
@@ -103,10 +109,13 @@ private:
     std::uint32_t NewTimerId();
     void PostParams(std::size_t offset, std::size_t length);
     void PostLevel(std::uint8_t target, std::uint8_t value);
-    void SendParams(const PendingParams& pending);
+    Sent SendParams(const PendingParams& pending);
+    // Puts a lost entry back for another try, unless `same` finds a newer one already waiting.
+    template <typename Pending, typename Same>
+    void Requeue(std::vector<Pending>& list, Pending pending, Same same);
     // Everything pending goes out now, in the order it was first posted.
     void SendPendingEdits();
-    void SendLevel(const PendingLevel& pending);
+    Sent SendLevel(const PendingLevel& pending);
     void SendSetup();
     void SetNoiseKiller(std::uint8_t value);
     void ReadStatus();

@@ -207,6 +207,29 @@ TEST_F(PacingTest, EditsReusingASlotAreAllSentOnce) {
     EXPECT_EQ(worker.PendingEdits(), 0u);
 }
 
+// A frame lost on the way is sent again until it arrives (a few times at most); a write the
+// amplifier refuses is not.
+TEST_F(PacingTest, LostFramesAreSentAgainRefusedOnesAreNot) {
+    const std::uint32_t word = sim::VirtualControlWord(0, 372);
+    Write(kGainPair, word, 0x1234);
+    amp->InjectFault(CMD_WRITE_PARAMS, sim::Fault::CloseMidReply, 2);
+    amp->InjectFault(CMD_SET_LEVEL, sim::Fault::CloseMidReply, 4);
+    worker.Post(TM_SET_PARAMS_0, kGainPair, 8);
+    worker.Post(TM_SET_LEVEL_0, 1, 9);
+    Run(10 * CDspCtlThread::kPacingMs);
+    ASSERT_EQ(Sent(CMD_WRITE_PARAMS).size(), 3u);
+    EXPECT_EQ(Hex(amp->ReadMemory(sim::kParamImageAddress + kGainPair + 4, 4)), "00 00 12 34");
+    EXPECT_EQ(Sent(CMD_SET_LEVEL).size(), 1u + CDspCtlThread::kSendRetries) << "gives up";
+    EXPECT_EQ(worker.PendingEdits(), 0u);
+
+    amp->ClearFaults();
+    amp->InjectFault(CMD_WRITE_PARAMS, sim::Fault::ErrorStatus, 1);
+    worker.Post(TM_SET_PARAMS_0, kGainPair, 8);
+    Run(3 * CDspCtlThread::kPacingMs);
+    EXPECT_EQ(Sent(CMD_WRITE_PARAMS).size(), 4u);
+    EXPECT_EQ(sink.Texts().back(), "56000174 Set fail!");
+}
+
 // Each store is answered by its own number; edits posted before it go out first.
 TEST_F(PacingTest, StoresAreAnsweredByNumberAfterThePendingEdits) {
     worker.PostConnect({4, 0, 1, 5, 1, 0, 'Q', 'V', 2, 0}, 1);
@@ -243,7 +266,12 @@ TEST(WorkerThread, StopCancelsATransactionInsteadOfWaitingForIt) {
     worker.SetAdaptor("127.0.0.1", amp.Port());
     worker.Start();
     worker.Post(TM_SET_NOISE_KILLER, 0, 255);
-    while (amp.Requests().empty()) std::this_thread::yield();
+    // A worker that never sends fails here, not at ctest's time-out.
+    const auto sendDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (amp.Requests().empty() && std::chrono::steady_clock::now() < sendDeadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_FALSE(amp.Requests().empty()) << "no request reached the amplifier within 5 s";
     const auto start = std::chrono::steady_clock::now();
     worker.Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
