@@ -63,7 +63,11 @@ public:
     const WorkerState& State() const { return m_state; }
     bool IsBusy() const { return m_state.busy; }
     bool IsConnected() const { return m_state.connected; }
-    void SetConnected(bool connected) { m_state.connected = connected; }
+    // Clearing it also ends the link a connect sequence under way was started on.
+    void SetConnected(bool connected) {
+        if (!connected) ++m_state.linkGeneration;
+        m_state.connected = connected;
+    }
     CDSPSocket& Socket() { return m_socket; }
     DeviceProcedures& Procedures() { return m_procedures; }
 

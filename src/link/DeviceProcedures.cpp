@@ -137,6 +137,9 @@ bool DeviceProcedures::ConnectSequence(const VersionRecord& version, int catalog
     }
 
     m_connecting = true;
+    // The flag is earned on the link as it is now; a drop meanwhile makes the sequence's result
+    // stale.
+    m_connectLink = m_state.linkGeneration;
     const bool downloaded = IdentifyAndDownload();
     m_connecting = false;
     if (!downloaded) {
@@ -144,7 +147,7 @@ bool DeviceProcedures::ConnectSequence(const VersionRecord& version, int catalog
         return false;
     }
     m_socket.LoadSetup(m_state.activeSetup, kConnectLoadSetupTimeoutMs);
-    m_state.connected = true;
+    m_state.connected = m_state.linkGeneration == m_connectLink;
     return true;
 }
 
@@ -222,7 +225,7 @@ bool DeviceProcedures::DownloadSetups() {
     PostText(kTextGetOk);
     // A connect is complete once identified and downloaded: the window may send from the moment
     // it takes the setups over, for instance the tune it chose to keep.
-    if (m_connecting) m_state.connected = true;
+    if (m_connecting) m_state.connected = m_state.linkGeneration == m_connectLink;
     PostPlain(UM_SETUPS_LOADED);
     return true;
 }

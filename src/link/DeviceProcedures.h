@@ -66,6 +66,7 @@ private:
     // the firmware checks leaves it unchanged.
     std::uint16_t m_presetModelCode = 0;
     bool m_connecting = false;  // the download under way ends a connect sequence
+    std::uint32_t m_connectLink = 0;  // linkGeneration when the connect sequence began
 };
 
 }  // namespace vantrel

@@ -34,6 +34,9 @@ struct WorkerState {
     StatusRecord status{};                        // guarded by mutex
     std::atomic<std::uint8_t> noiseKiller{255};
     std::atomic<bool> connected{false};
+    // Counted up whenever the window finds the link down: a connect sequence sets `connected`
+    // only on the link it started on.
+    std::atomic<std::uint32_t> linkGeneration{0};
     std::atomic<bool> busy{false};
 };
 

@@ -54,9 +54,12 @@ constexpr VersionRecord kVersion = {4, 0, 1, 5, 1, 0, 'Q', 'V', 2, 0};
 class RecordingSink final : public WorkerSink {
 public:
     void PostToWindow(WindowMessage message) override {
+        if (onPost) onPost(message);
         std::lock_guard lock(m_mutex);
         m_messages.push_back(std::move(message));
     }
+    // Runs on the worker's side as each message is posted.
+    std::function<void(const WindowMessage&)> onPost;
     // Message numbers, with each text in place of UM_RESULT_TEXT.
     std::vector<std::string> Log() const {
         std::lock_guard lock(m_mutex);
@@ -264,6 +267,23 @@ TEST_F(Procedures, ConnectSequenceIdentifiesDownloadsAndActivates) {
     EXPECT_TRUE(state.connected);
     EXPECT_FALSE(state.busy);
     EXPECT_TRUE(clock.Sleeps().empty());
+}
+
+// The window found the link down while the sequence ran (here: as the setups arrived): the
+// sequence's success must not mark the new link connected.
+TEST_F(Procedures, ALinkDroppedDuringTheSequenceStaysUnconnected) {
+    sink.onPost = [&](const WindowMessage& message) {
+        if (message.message == UM_SETUPS_LOADED) {
+            state.connected = false;
+            ++state.linkGeneration;
+        }
+    };
+    EXPECT_TRUE(proc.ConnectSequence(kVersion, 3));
+    EXPECT_FALSE(state.connected);
+
+    sink.onPost = {};
+    ASSERT_TRUE(proc.ConnectSequence(kVersion, 3));
+    EXPECT_TRUE(state.connected) << "a sequence on the link as it is connects";
 }
 
 TEST_F(Procedures, ActiveSetupByteOutsideTheFourSetupsReadsAsZero) {
