@@ -19,7 +19,8 @@ ExternalProject_Add(vantrel_fuzzers
   USES_TERMINAL_BUILD ON)
 
 set(VANTREL_FUZZ_SECONDS 20 CACHE STRING "How long ctest runs each fuzz target")
-foreach(target IN ITEMS FrameFuzz IniFileFuzz PresetFileFuzz CatalogueFuzz)
+include(${CMAKE_SOURCE_DIR}/fuzz/Targets.cmake)
+foreach(target IN LISTS VANTREL_FUZZ_TARGETS)
   add_test(NAME fuzz_${target}
     COMMAND ${CMAKE_SOURCE_DIR}/fuzz/run.sh ${VANTREL_FUZZ_DIR}/bin/${target}
             ${CMAKE_BINARY_DIR}/fuzz-corpus/${target} ${CMAKE_SOURCE_DIR}/fuzz/corpus/${target}

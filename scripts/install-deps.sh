@@ -9,6 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
   python3 python3-dbusmock dbus-daemon dbus
+  desktop-file-utils appstream
 )
 
 missing=()

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The shipped programs as a user runs them: vantrel-sim on loopback, vantrel-cli against it.
+# programs_smoke.sh SIM CLI DATA VERSION [WINDOW]: WINDOW, the desktop tool, is only asked for its
+# help and version, with no display at all.
 set -uo pipefail
-sim=$1 cli=$2 data=$3
+sim=$1 cli=$2 data=$3 version=$4 window=${5:-}
 fail=0
 check() {  # check NAME EXPECTED ACTUAL
   if [ "$2" != "$3" ]; then echo "FAIL $1: expected [$2], got [$3]"; fail=1; else echo "ok   $1"; fi
@@ -16,6 +18,17 @@ start_sim() {  # start_sim ARGS...: sets sim_pid and port
   [ -n "$port" ] || { echo "vantrel-sim did not start:"; cat "$log"; exit 1; }
 }
 stop_sim() { kill "$sim_pid"; wait "$sim_pid"; check "sim exits 0 on SIGTERM" 0 $?; }
+
+check "sim --version" "vantrel-sim $version" "$("$sim" --version)"
+check "cli --version" "vantrel-cli $version" "$("$cli" --version)"
+if [ -n "$window" ]; then
+  nodisplay() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$@"; }
+  check "window --version" "vantrel $version" "$(nodisplay "$window" --version 2>&1)"
+  out=$(nodisplay "$window" --help 2>&1); code=$?
+  check "window --help exit" 0 $code
+  case "$out" in *--data-dir*--adaptor*--screenshot*) check "window --help" ok ok ;;
+                 *) check "window --help" "the options" "$out" ;; esac
+fi
 
 start_sim --channels 2 --model 7 --mcu 2.1 --voltage 13.8
 check identify "channels=2 model=7 mcu=2.1 dsp=1.0 family=QV" "$("$cli" --adaptor 127.0.0.1:$port identify)"

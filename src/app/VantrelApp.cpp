@@ -2,14 +2,24 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDir>
+#include <QColor>
 #include <QMessageBox>
+#include <QPalette>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleFactory>
 #include <cstring>
 
 #include "app/VantrelDlg.h"
 #include "curves/CSpectrumDisplya.h"
 #include "platform/DataFolder.h"
+
+// The build passes the project's version; a build that does not says so instead of guessing.
+#ifndef VANTREL_VERSION
+#define VANTREL_VERSION "(version unknown)"
+#endif
 
 namespace vantrel {
 
@@ -51,9 +61,108 @@ int SaveScreenshots(VantrelDlg& window, const QString& folder) {
     return 0;
 }
 
+struct CommandLine {
+    QCommandLineParser parser;
+    QCommandLineOption dataDir{"data-dir", "Folder holding INI/ and PNGRes/.", "DIR"};
+    QCommandLineOption adaptor{"adaptor", "Adaptor address HOST[:PORT].", "HOST[:PORT]"};
+    QCommandLineOption screenshot{
+        "screenshot",
+        "Save both pages and the spectrum window as DIR/main.png, DIR/eq.png and "
+        "DIR/spectrum.png, then exit.",
+        "DIR"};
+
+    CommandLine() {
+        parser.setApplicationDescription("Vantrel DSP amplifier tuning tool");
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOption(dataDir);
+        parser.addOption(adaptor);
+        parser.addOption(screenshot);
+    }
+};
+
+void NameApplication() {
+    QCoreApplication::setApplicationName("vantrel");
+    QCoreApplication::setApplicationVersion(VANTREL_VERSION);
+}
+
+// Help and version need no display, but a QApplication aborts in the platform plug-in without
+// one: they are answered by a plain core application, which exits once they are printed.
+void AnswerHelpOrVersion(int argc, char** argv) {
+    bool asked = false;
+    for (const char* name : {"--help", "-h", "-?", "--help-all", "--version", "-v"}) {
+        asked = asked || HasArgument(argc, argv, name);
+    }
+    if (!asked) return;
+    QCoreApplication core(argc, argv);
+    NameApplication();
+    CommandLine commandLine;
+    commandLine.parser.process(core);
+}
+
 }  // namespace
 
+void ApplySkinPalette(QApplication& app) {
+    // Colours of the default skin (tools/MakeSkin.cpp), so that menus and dialogs match the
+    // window: panels, fields, value text and the amber accent for what is selected.
+    const QColor panel(0x1c, 0x23, 0x2c);
+    const QColor panelDark(0x16, 0x1b, 0x22);
+    const QColor field(0x0a, 0x0d, 0x11);
+    const QColor button(0x20, 0x27, 0x31);
+    const QColor border(0x2e, 0x38, 0x45);
+    const QColor divider(0x28, 0x31, 0x3c);
+    const QColor text(0xdf, 0xe5, 0xec);
+    const QColor caption(0x7b, 0x88, 0x98);
+    const QColor dimText(0x55, 0x60, 0x6d);
+    const QColor accent(0xff, 0xb0, 0x2e);
+    const QColor onAccent(0x0c, 0x0f, 0x14);
+    const QColor alarm(0xff, 0x45, 0x3a);
+
+    // Fusion draws everything from the palette; a platform style might keep its own light frames.
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(fusion);
+
+    QPalette palette;
+    palette.setColor(QPalette::Window, panel);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, field);
+    palette.setColor(QPalette::AlternateBase, panelDark);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::PlaceholderText, caption);
+    palette.setColor(QPalette::Button, button);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::BrightText, alarm);
+    palette.setColor(QPalette::Light, QColor(0x3a, 0x45, 0x53));
+    palette.setColor(QPalette::Midlight, border);
+    palette.setColor(QPalette::Mid, divider);
+    palette.setColor(QPalette::Dark, QColor(0x0c, 0x0f, 0x14));
+    palette.setColor(QPalette::Shadow, Qt::black);
+    palette.setColor(QPalette::Highlight, accent);
+    palette.setColor(QPalette::HighlightedText, onAccent);
+    palette.setColor(QPalette::Link, accent);
+    palette.setColor(QPalette::LinkVisited, accent.darker(130));
+    palette.setColor(QPalette::ToolTipBase, panel);
+    palette.setColor(QPalette::ToolTipText, text);
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        palette.setColor(QPalette::Disabled, role, dimText);
+    }
+    palette.setColor(QPalette::Disabled, QPalette::Highlight, divider);
+    palette.setColor(QPalette::Disabled, QPalette::HighlightedText, caption);
+    QApplication::setPalette(palette);
+
+    // Menus open over the dark window: a frame and a visible separator keep them apart from it.
+    app.setStyleSheet(QStringLiteral(
+        "QMenu { background: %1; border: 1px solid %2; padding: 3px 0px; }"
+        "QMenu::item { padding: 4px 24px 4px 20px; color: %3; background: transparent; }"
+        "QMenu::item:selected { background: %4; color: %5; }"
+        "QMenu::item:disabled { color: %6; }"
+        "QMenu::separator { height: 1px; background: %2; margin: 3px 8px; }")
+                          .arg(panel.name(), QColor(0x3a, 0x45, 0x53).name(), text.name(),
+                               accent.name(), onAccent.name(), dimText.name()));
+}
+
 int RunVantrelApp(int argc, char** argv) {
+    AnswerHelpOrVersion(argc, argv);
+
     // The platform is chosen when the application object is made, so look ahead for the option.
     if (HasArgument(argc, argv, "--screenshot") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
         !HasArgument(argc, argv, "-platform")) {
@@ -61,21 +170,14 @@ int RunVantrelApp(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName("vantrel");
+    NameApplication();
+    ApplySkinPalette(app);
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription("Vantrel DSP amplifier tuning tool");
-    parser.addHelpOption();
-    QCommandLineOption dataDirOption("data-dir", "Folder holding INI/ and PNGRes/.", "DIR");
-    QCommandLineOption adaptorOption("adaptor", "Adaptor address HOST[:PORT].", "HOST[:PORT]");
-    QCommandLineOption screenshotOption(
-        "screenshot",
-        "Save both pages and the spectrum window as DIR/main.png, DIR/eq.png and "
-        "DIR/spectrum.png, then exit.",
-        "DIR");
-    parser.addOption(dataDirOption);
-    parser.addOption(adaptorOption);
-    parser.addOption(screenshotOption);
+    CommandLine commandLine;
+    QCommandLineParser& parser = commandLine.parser;
+    const QCommandLineOption& dataDirOption = commandLine.dataDir;
+    const QCommandLineOption& adaptorOption = commandLine.adaptor;
+    const QCommandLineOption& screenshotOption = commandLine.screenshot;
     parser.process(app);
 
     std::optional<std::filesystem::path> explicitDir;

@@ -79,9 +79,6 @@ VantrelDlg::VantrelDlg(const std::filesystem::path& dataFolder, WindowOptions op
     InitSetups(m_model);
     m_settings = ReadSettings(SettingsFilePath(dataFolder));
     const std::filesystem::path presetFile = dataFolder / PathFromStored(m_settings.presetPath);
-    const bool presetOpens = std::ifstream(presetFile).is_open();
-    setWindowTitle(presetOpens ? TitleWith(m_settings.title, m_settings.presetPath)
-                               : QString::fromStdString(m_settings.title));
     m_version = m_settings.versionRecord;
 
     // The window takes the size of the main page's picture.
@@ -91,7 +88,19 @@ VantrelDlg::VantrelDlg(const std::filesystem::path& dataFolder, WindowOptions op
     m_version[1] = 0;
     m_controls = CreateSkinControls(this, m_skin, &m_model.Setups[0]);
     m_model.CurrentSetupIndex = 0;
-    LoadPresetFile(m_model, presetFile);
+    // The title names the preset only when it was read; a remembered preset that cannot be read
+    // is said in the prompt line (a default preset never saved is no news).
+    if (LoadPresetFile(m_model, presetFile)) {
+        setWindowTitle(TitleWith(m_settings.title, m_settings.presetPath));
+    } else {
+        setWindowTitle(QString::fromStdString(m_settings.title));
+        std::error_code ec;
+        const bool isDefault = m_settings.presetPath == kDefaultPresetPath;
+        if (std::filesystem::exists(presetFile, ec) || !isDefault) {
+            ShowPromptText(QString::fromStdString("Cannot read the preset " +
+                                                  m_settings.presetPath + "."));
+        }
+    }
     for (int c = 0; c < kChannelCount; ++c) {
         if (auto* list = m_controls.ChCBox[static_cast<std::size_t>(c)]) {
             list->SetMark(m_model.MarkIndex[static_cast<std::size_t>(c)]);

@@ -11,11 +11,11 @@
 #include <utility>
 
 #include "app/EditorContext.h"
-#include "app/Settings.h"
 #include "controls/ControlHost.h"
 #include "link/WorkerState.h"
 #include "model/DeviceCatalogue.h"
 #include "model/ParameterModel.h"
+#include "platform/Settings.h"
 #include "skin/SkinLayout.h"
 #include "skin/SkinReader.h"
 

@@ -7,11 +7,16 @@
 #include <optional>
 #include <ostream>
 
-#include "app/Settings.h"
 #include "cli/CliTransfer.h"
 #include "link/AmpStatus.h"
 #include "link/CDSPSocket.h"
 #include "platform/DataFolder.h"
+#include "platform/Settings.h"
+
+// The build passes the project's version; a build that does not says so instead of guessing.
+#ifndef VANTREL_VERSION
+#define VANTREL_VERSION "(version unknown)"
+#endif
 
 namespace vantrel {
 
@@ -19,6 +24,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: vantrel-cli [--adaptor HOST[:PORT]] [--data-dir DIR] COMMAND [ARGS]\n"
+    "       vantrel-cli --help | --version\n"
     "\n"
     "Talks to the amplifier through its WiFi adaptor, one transaction per command.\n"
     "The adaptor defaults to Server/IP and Port of INI/InitFile.dat in the data folder,\n"
@@ -113,6 +119,10 @@ public:
             const std::string& a = args[i];
             if (a == "--help" || a == "-h") {
                 m_out << kUsage;
+                return 0;
+            }
+            if (a == "--version") {
+                m_out << "vantrel-cli " VANTREL_VERSION "\n";
                 return 0;
             }
             if ((a == "--adaptor" || a == "--data-dir") && i + 1 < args.size()) {

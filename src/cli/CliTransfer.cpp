@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "link/CDspCtlThread.h"
+#include "link/FirmwareFiles.h"
 #include "model/DeviceCatalogue.h"
 #include "model/PresetFile.h"
 #include "model/SetupTransfer.h"
@@ -103,8 +104,10 @@ DeviceCatalogue LoadCatalogueOrEmpty(const std::filesystem::path& dataFolder) {
 
 class Transfer {
 public:
-    Transfer(const TransferContext& context, std::ostream& out, const Flags& flags)
+    Transfer(const TransferContext& context, std::ostream& out, std::ostream& err,
+             const Flags& flags)
         : m_context(context),
+          m_err(err),
           m_sink(out),
           m_questions(out, flags.yes, flags.modelIndex),
           m_worker(m_sink, m_questions, *context.clock, context.dataFolder) {
@@ -117,6 +120,7 @@ public:
         const DeviceCatalogue catalogue = LoadCatalogueOrEmpty(m_context.dataFolder);
         if (!m_worker.Procedures().ConnectSequence(m_context.version,
                                                    static_cast<int>(catalogue.Entries.size()))) {
+            ExplainMissingTemplate("download");
             return false;
         }
         WorkerState& state = m_worker.State();
@@ -134,7 +138,10 @@ public:
         for (std::size_t c = 0; c < marks.size(); ++c) {
             model.MarkIndex[c] = std::min<int>(marks[c], kChannelMarkCount - 1);
         }
-        return SavePresetFile(model, preset, [this](const std::string& text) { Print(text); });
+        if (!SavePresetFile(model, preset, [this](const std::string& text) { Print(text); })) {
+            return Fail("download: cannot write the preset file " + preset.string());
+        }
+        return true;
     }
 
     // Reads the amplifier's own image first, so that its control words and every byte the tool
@@ -143,8 +150,7 @@ public:
         ParameterModel model;
         InitSetups(model);
         if (!LoadPresetFile(model, preset)) {
-            Print("store: cannot read " + preset.string());
-            return false;
+            return Fail("store: cannot read the preset file " + preset.string());
         }
         WorkerState& state = m_worker.State();
         m_worker.Procedures().ReloadCatalogue();
@@ -152,7 +158,10 @@ public:
             Print("Communication fail, please retry.");
             return false;
         }
-        if (!m_worker.Procedures().DownloadSetups()) return false;
+        if (!m_worker.Procedures().DownloadSetups()) {
+            ExplainMissingTemplate("store");
+            return false;
+        }
         {
             std::lock_guard lock(state.mutex);
             for (std::size_t c = 0; c < state.channelAssign.size(); ++c) {
@@ -186,7 +195,28 @@ public:
 private:
     void Print(const std::string& text) { m_sink.PostToWindow({UM_RESULT_TEXT, text, 0, {}}); }
 
+    bool Fail(const std::string& text) {
+        m_err << "vantrel-cli: " << text << "\n";
+        return false;
+    }
+
+    // A download without its template pair fails without a result text of the tool's own, so the
+    // reason is given here. The pair is chosen as the download chooses it: by the model code the
+    // amplifier reported.
+    void ExplainMissingTemplate(const std::string& command) {
+        const WorkerState& state = m_worker.State();
+        std::string name = "E2";
+        if (const auto index = FindCatalogueEntry(state.catalogue, state.identity[1])) {
+            if (state.catalogue.Entries[*index].Type == kBassAmplifierType) name = "E3";
+        }
+        const FirmwarePair pair = FirmwarePairPath(m_context.dataFolder, name);
+        if (AssembleTemplateImage(pair)) return;
+        Fail(command + ": cannot read the download template " + pair.r0.string() + " and " +
+             pair.r1.string());
+    }
+
     const TransferContext& m_context;
+    std::ostream& m_err;
     PrintingSink m_sink;
     FlagQuestions m_questions;
     CDspCtlThread m_worker;
@@ -212,7 +242,7 @@ int RunTransferCommand(const std::string& command, const std::vector<std::string
     if (flags->positional.size() != wanted) {
         return usage(wanted ? "takes one argument" : "takes no argument");
     }
-    Transfer transfer(context, out, *flags);
+    Transfer transfer(context, out, err, *flags);
     bool ok = false;
     if (command == "download") {
         ok = transfer.Download(flags->positional[0]);

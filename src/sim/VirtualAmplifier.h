@@ -1,73 +1,22 @@
 #pragma once
 
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "sim/VirtualDevice.h"
+
 namespace vantrel::sim {
 
-// Amplifier memory addresses the tool uses.
-inline constexpr std::size_t kMemorySize = 65536;
-inline constexpr std::uint16_t kNoiseKillerAddress = 20584;
-inline constexpr std::uint16_t kChannelAssignAddress = 20585;
-inline constexpr std::uint16_t kActiveSetupAddress = 20591;
-inline constexpr std::uint16_t kParamImageAddress = 20592;
-inline constexpr std::size_t kParamImageSize = 12176;
-inline constexpr std::size_t kSetupImageOffset = 144;  // within the parameter image
-inline constexpr std::size_t kSetupImageSize = 3008;
-
-// The control word the virtual amplifier keeps in front of pair `pairIndex` (0..375) of setup
-// `setup` (0..3). Templates generated for it carry the same words, so a parameter block written
-// by the tool lands where the tool meant it.
-std::uint32_t VirtualControlWord(int setup, int pairIndex);
-
-enum class Fault {
-    None,
-    StrayBytes,     // three stray bytes in front of the reply
-    WrongCheck,     // check byte off by one
-    WrongEnd,       // end byte not 0x0B
-    NoReply,        // read the request, never answer, keep the connection open
-    CloseMidReply,  // send the first half of the reply, then close
-    ZeroLength,     // a header of the reply command with length 0
-    ErrorStatus,    // a one-byte reply carrying status 0x01
-    WrongEcho,      // memory read: the echoed count differs from the request
-};
-
-// Parses "stray", "bad-check", "bad-end", "no-reply", "close-mid-reply", "zero-length",
-// "error-status", "wrong-echo"; returns false on an unknown name.
-bool ParseFaultName(const std::string& name, Fault& fault);
-const char* FaultName(Fault fault);
-
-struct SimOptions {
-    std::string bindAddress = "127.0.0.1";
-    std::uint16_t port = 58000;  // 0 picks a free port (tests)
-    // Identity block: channel code, model code, MCU main/sub, DSP main/sub, family letters.
-    std::uint8_t channels = 4;
-    std::uint8_t model = 3;
-    std::uint8_t mcuMain = 1, mcuSub = 5;
-    std::uint8_t dspMain = 1, dspSub = 0;
-    std::string family = "QV";
-    // Status block.
-    std::uint8_t voltage = 124;       // 0.1 V units
-    std::uint8_t temperature = 100;   // raw converter value (100 reads about 45 C)
-    std::uint32_t runtimeMinutes = 1230;  // reported in 10-minute units
-    std::uint8_t protection = 0;
-    bool verbose = false;
-};
-
 // A virtual amplifier behind a virtual WiFi adaptor: a TCP server that answers every command of
-// the adaptor protocol over a 64 KiB memory, and can be told to misbehave.
+// the adaptor protocol over a 64 KiB memory, and can be told to misbehave. It cuts the byte stream
+// of each connection into request frames and puts the replies of a VirtualDevice on the wire.
 class VirtualAmplifier {
 public:
-    struct Request {
-        std::uint8_t command;
-        std::vector<std::uint8_t> payload;
-        std::chrono::steady_clock::time_point received;  // when its last byte arrived
-    };
+    using Request = DeviceRequest;
 
     explicit VirtualAmplifier(SimOptions options = {});
     ~VirtualAmplifier();  // stops the server

@@ -4,7 +4,7 @@
 
 #include "model/DeviceImage.h"
 #include "model/ParameterModel.h"
-#include "sim/VirtualAmplifier.h"
+#include "sim/VirtualDevice.h"
 
 namespace vantrel::sim {
 

@@ -17,6 +17,11 @@
 #include "link/CDSPSocket.h"
 #include "sim/VirtualAmplifier.h"
 
+// The build passes the project's version; a build that does not says so instead of guessing.
+#ifndef VANTREL_VERSION
+#define VANTREL_VERSION "(version unknown)"
+#endif
+
 namespace {
 
 using vantrel::sim::Fault;
@@ -43,11 +48,13 @@ constexpr const char* kUsage =
     "                          write-memory, read-memory, load-setup, set-level,\n"
     "                          update-done, write-firmware, any, or a byte like 0x03)\n"
     "                          with FAULT (stray, bad-check, bad-end, no-reply,\n"
-    "                          close-mid-reply, zero-length, error-status, wrong-echo),\n"
+    "                          close-mid-reply, zero-length, error-status, wrong-echo,\n"
+    "                          stall, trickle),\n"
     "                          COUNT times or for good when omitted; repeatable\n"
     "  --refuse K              reset the first K connections\n"
     "  --verbose               log every request on standard error\n"
-    "  --help                  show this help\n";
+    "  --help                  show this help\n"
+    "  --version               show the version\n";
 
 struct FaultSpec {
     std::uint8_t command;
@@ -60,6 +67,7 @@ struct Arguments {
     std::vector<FaultSpec> faults;
     int refuse = 0;
     bool help = false;
+    bool version = false;
 };
 
 template <typename T>
@@ -182,6 +190,10 @@ std::optional<std::string> ParseArguments(int argc, char** argv, Arguments& args
             args.help = true;
             continue;
         }
+        if (option == "--version") {
+            args.version = true;
+            continue;
+        }
         if (option == "--verbose") {
             o.verbose = true;
             continue;
@@ -263,6 +275,10 @@ int main(int argc, char** argv) {
     }
     if (args.help) {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args.version) {
+        std::puts("vantrel-sim " VANTREL_VERSION);
         return 0;
     }
 

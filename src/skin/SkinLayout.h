@@ -199,6 +199,98 @@ struct SkinControls {
     std::vector<SkinControl> all;
 };
 
+// Calls visit(field, name) for every control field of `c` (a SkinControls, const or not) with the
+// skin name it is bound from: the one list of the fields, which the binding and its tests walk.
+template <typename Controls, typename Visit>
+void ForEachField(Controls& c, Visit&& visit) {
+    visit(c.LogoBtn, "LogoBtn");
+    visit(c.MuteBtn, "MuteBtn");
+    visit(c.EQLoadBtn, "EQLoadBtn");
+    visit(c.HomeBtn, "HomeBtn");
+    visit(c.WiFiBtn, "WiFiBtn");
+    visit(c.ExitBtn, "ExitBtn");
+    visit(c.OpenBtn, "OpenBtn");
+    visit(c.ResetBtn, "ResetBtn");
+    visit(c.StoreBtn, "StoreBtn");
+    visit(c.SaveBtn, "SaveBtn");
+    visit(c.SetupBtn, "SetupBtn");
+    visit(c.GroupBtn, "GroupBtn");
+    visit(c.GroupCtlBtn, "GroupCtlBtn");
+    visit(c.LevelMuteBtn, "LevelMuteBtn");
+    visit(c.LevelLockBtn, "LevelLockBtn");
+    visit(c.LevelPlusBtn, "LevelPlusBtn");
+    visit(c.LevelReduceBtn, "LevelReduceBtn");
+    visit(c.HighPlusBtn, "HighPlusBtn");
+    visit(c.HighReduceBtn, "HighReduceBtn");
+    visit(c.LowPlusBtn, "LowPlusBtn");
+    visit(c.LowReduceBtn, "LowReduceBtn");
+    visit(c.HighONBtn, "HighONBtn");
+    visit(c.LowONBtn, "LowONBtn");
+    visit(c.HighLockBtn, "HighLockBtn");
+    visit(c.LowLockBtn, "LowLockBtn");
+    visit(c.TimeONBtn, "TimeONBtn");
+    visit(c.High6dBBtn, "High6dBBtn");
+    visit(c.High12dBBtn, "High12dBBtn");
+    visit(c.High24dBBtn, "High24dBBtn");
+    visit(c.High36dBBtn, "High36dBBtn");
+    visit(c.High48dBBtn, "High48dBBtn");
+    visit(c.Low6dBBtn, "Low6dBBtn");
+    visit(c.Low12dBBtn, "Low12dBBtn");
+    visit(c.Low24dBBtn, "Low24dBBtn");
+    visit(c.Low36dBBtn, "Low36dBBtn");
+    visit(c.Low48dBBtn, "Low48dBBtn");
+    visit(c.ClipLedStc, "ClipLedStc");
+    visit(c.TimeLedStc, "TimeLedStc");
+    visit(c.TimeDlyKnob, "TimeDlyKnob");
+    visit(c.TimeAtnKnob, "TimeAtnKnob");
+    visit(c.EQLoad2Btn, "EQLoad2Btn");
+    visit(c.BypassBtn, "BypassBtn");
+    visit(c.ZoomBtn, "ZoomBtn");
+    visit(c.CEQFcyKnob, "CEQFcyKnob");
+    visit(c.CEQQKnob, "CEQQKnob");
+    visit(c.CustmEQFader, "CustmEQFader");
+    visit(c.CustmEQGainEdt, "CustmEQGainEdt");
+    visit(c.CustmEQQEdt, "CustmEQQEdt");
+    visit(c.CustmEQFreqEdt, "CustmEQFreqEdt");
+    visit(c.CEQPassBtn, "CEQPassBtn");
+    visit(c.CEQLedStc, "CEQLedStc");
+    visit(c.EqGroupBtn, "EqGroupBtn");
+    visit(c.EQMuteBtn, "EQMuteBtn");
+    visit(c.Eq2GroupBtn, "Eq2GroupBtn");
+    visit(c.EQBack2Btn, "EQBack2Btn");
+    visit(c.EQBypassBtn, "EQBypassBtn");
+    visit(c.EQZoomBtn, "EQZoomBtn");
+    visit(c.EQResetBtn, "EQResetBtn");
+    visit(c.EQBandFader, "EQBandFader");
+    visit(c.ModelStc, "ModelStc");
+    visit(c.ChStc, "ChStc");
+    visit(c.SpChStc, "SpChStc");
+    visit(c.EQSpChStc, "EQSpChStc");
+    visit(c.ChCBox, "ChCBox");
+    visit(c.ChFLMkStc, "ChFLMkStc");
+    visit(c.ChHPFStc, "ChHPFStc");
+    visit(c.ChLPFStc, "ChLPFStc");
+    visit(c.ChDLYStc, "ChDLYStc");
+    visit(c.ChTRIMStc, "ChTRIMStc");
+    visit(c.ChEQStc, "ChEQStc");
+    visit(c.Prompt1Stc, "Prompt1Stc");
+    visit(c.Prompt2Stc, "Prompt2Stc");
+    visit(c.VoltageStc, "VoltageStc");
+    visit(c.TempStc, "TempStc");
+    visit(c.RunTimeStc, "RunTimeStc");
+    visit(c.LevelEdit, "LevelEdit");
+    visit(c.HighPassEdit, "HighPassEdit");
+    visit(c.LowPassEdit, "LowPassEdit");
+    visit(c.DlyTimeEdt, "DlyTimeEdt");
+    visit(c.DlyDisEdt, "DlyDisEdt");
+    visit(c.TrimEdt, "TrimEdt");
+    visit(c.EQBandFreqEdt, "EQBandFreqEdt");
+    visit(c.EQBandGainEdt, "EQBandGainEdt");
+    visit(c.CHLevelBar, "CHLevelBar");
+    visit(c.SpectrumCurve, "SpectrumCurve");
+    visit(c.EQSpectrumCurve, "EQSpectrumCurve");
+}
+
 // Creates every control of the table as a child of `window`, in creation order, from the skin's
 // sections, and applies the settings that follow creation: the EQ page set starts hidden. The
 // response curves get `firstSetup` (may be null) to draw.

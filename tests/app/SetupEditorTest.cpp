@@ -164,11 +164,7 @@ TEST_F(SetupEditorTest, ReloadAsksAndLeavesTheTuneUntilTheAmplifiersArrives) {
 }
 
 TEST_F(SetupEditorTest, PresetsSaveToNewFilesAndOpenBackWithTheAmplifiersShape) {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() /
-        ("vantrel-setup-editor-test-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
+    const test::TempFolder folder("vantrel-setup-editor");
     const std::filesystem::path file = folder / "new.dat";
     const QString title = window->windowTitle();
 
@@ -205,7 +201,6 @@ TEST_F(SetupEditorTest, PresetsSaveToNewFilesAndOpenBackWithTheAmplifiersShape) 
     Click(K().OpenBtn);
     EXPECT_EQ(K().Prompt2Stc->Text(), SetupEditor::kOpenFailed);
     EXPECT_EQ(Ch(1).Trim, 7.5f);
-    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include "link/CDSPSocket.h"
 #include "sim/VirtualAmplifier.h"
 #include "support/FakeClock.h"
+#include "support/TempFolder.h"
+#include "support/TemplateFolder.h"
 
 namespace vantrel {
 namespace {
@@ -128,14 +130,64 @@ TEST_F(CliTest, UsageErrorsExitTwoWithoutTouchingTheLink) {
 }
 
 TEST_F(CliTest, AdaptorComesFromTheSettingsFileInTheDataFolder) {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("vantrel-cli-" + std::to_string(::getpid()));
-    fs::create_directories(dir / "INI");
-    std::ofstream(dir / "INI" / "InitFile.dat")
-        << "[Server]\r\nIP=127.0.0.1\r\nPort=" << amp->Port() << "\r\n";
-    const Result r = Run({"--data-dir", dir.string(), "identify"}, false);
+    const test::TempFolder dir("vantrel-cli");
+    std::filesystem::create_directories(dir / "INI");
+    dir.Put("INI/InitFile.dat",
+            "[Server]\r\nIP=127.0.0.1\r\nPort=" + std::to_string(amp->Port()) + "\r\n");
+    const Result r = Run({"--data-dir", dir.Path().string(), "identify"}, false);
     EXPECT_EQ(r.code, 0) << r.err;
-    fs::remove_all(dir);
+}
+
+// A whole-configuration command that fails for want of a file says which, on standard error.
+TEST_F(CliTest, TransferFailuresNameWhatFailed) {
+    namespace fs = std::filesystem;
+    // The shipped settings and catalogue, and the download template of the virtual amplifier.
+    const test::TempFolder folder("vantrel-cli");
+    const fs::path& data = folder.Path();
+    fs::create_directories(data / "INI");
+    fs::create_directories(data / "PNGRes");
+    const fs::path built = VANTREL_BUILD_DATA_DIR;
+    for (const char* file : {"INI/InitFile.dat", "INI/DeviceModels.dat"}) {
+        fs::copy_file(built / file, data / file, fs::copy_options::overwrite_existing);
+    }
+    test::WriteTemplate(data, "E2", test::TemplateMemory(3));
+    const fs::path preset = data / "INI" / "Kept.dat";
+    ASSERT_EQ(Run({"--data-dir", data.string(), "download", preset.string()}).code, 0);
+
+    // A folder where the preset should go, a preset in a folder that does not exist.
+    fs::create_directories(data / "INI" / "Folder.dat");
+    for (const fs::path& target : {data / "INI" / "Folder.dat", data / "missing" / "A.dat"}) {
+        SCOPED_TRACE(target.string());
+        const Result r = Run({"--data-dir", data.string(), "download", target.string()});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_NE(r.err.find("download: cannot write the preset file " + target.string()),
+                  std::string::npos)
+            << r.err;
+        EXPECT_NE(r.out.find("Get setup data OK."), std::string::npos) << r.out;
+    }
+
+    const Result unreadable =
+        Run({"--data-dir", data.string(), "store", (data / "none.dat").string()});
+    EXPECT_EQ(unreadable.code, 1);
+    EXPECT_NE(unreadable.err.find("store: cannot read the preset file"), std::string::npos);
+
+    // Without the template pair neither a store nor a download can begin.
+    fs::remove(data / "PNGRes" / "E2.r1");
+    const std::size_t before = amp->Requests().size();
+    for (const char* command : {"store", "download"}) {
+        SCOPED_TRACE(command);
+        const Result r = Run({"--data-dir", data.string(), command, preset.string()});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_NE(r.err.find(std::string(command) + ": cannot read the download template " +
+                             (data / "PNGRes" / "E2.r0").string() + " and " +
+                             (data / "PNGRes" / "E2.r1").string()),
+                  std::string::npos)
+            << r.err;
+    }
+    const auto requests = amp->Requests();
+    for (std::size_t i = before; i < requests.size(); ++i) {
+        EXPECT_NE(requests[i].command, CMD_WRITE_MEMORY) << "a store began without its template";
+    }
 }
 
 }  // namespace

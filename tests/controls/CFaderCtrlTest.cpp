@@ -18,6 +18,7 @@
 #include "controls/CFaderCtrl.h"
 #include "controls/ControlHost.h"
 #include "controls/PictureCache.h"
+#include "support/RecordingControlHost.h"
 
 namespace vantrel {
 namespace {
@@ -27,23 +28,7 @@ constexpr QRgb kFocusedThumb = 0xffff0000;    // the standard picture
 constexpr QRgb kUnfocusedThumb = 0xff00ff00;  // the alternate picture
 constexpr int kThumbHeight = 10;
 
-// A dialog, so that a key the fader let through would reach a default button or move the focus.
-class RecordingHost : public QDialog, public ControlHost {
-public:
-    void OnControlMessage(const ControlMessage& message) override {
-        messages.push_back(message);
-        if (onMessage) onMessage(message);
-    }
-    std::vector<ControlMessage> messages;
-    std::function<void(const ControlMessage&)> onMessage;
-};
-
-void SendWheel(QWidget* widget, int delta) {
-    const QPointF pos(5, 5);
-    QWheelEvent event(pos, widget->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(widget, &event);
-}
+using test::RecordingHost;
 
 void SaveSolid(const QString& path, int width, int height, QRgb colour) {
     QImage image(width, height, QImage::Format_ARGB32);
@@ -90,18 +75,6 @@ protected:
         ASSERT_TRUE(widget->hasFocus());
     }
 
-    // Every notification came from the fader with wParam = identifier and lParam = 0.
-    std::vector<std::uint32_t> Received() const {
-        std::vector<std::uint32_t> kinds;
-        for (const ControlMessage& m : host->messages) {
-            EXPECT_EQ(m.id, kFaderId);
-            EXPECT_EQ(m.wParam, kFaderId);
-            EXPECT_EQ(m.lParam, 0);
-            kinds.push_back(m.message);
-        }
-        return kinds;
-    }
-
     // First and last row of the fader showing `colour` in its first column, or (-1, -1).
     std::pair<int, int> RowsOf(QRgb colour) const {
         const QImage shot = fader->grab().toImage();
@@ -120,147 +93,6 @@ protected:
     QLineEdit* edit = nullptr;
     CFaderCtrl* fader = nullptr;
 };
-
-TEST_F(CFaderCtrlTest, KeysAndWheelStepAndClampAtBothEnds) {
-    enum class Input { WheelUp, WheelDown, BigWheelUp, Up, Down, Right, Left, Tab, Other };
-    struct Case {
-        const char* name;
-        float start;
-        Input input;
-        float expected;
-    };
-    const Case cases[] = {
-        {"wheel notch up", 0.0f, Input::WheelUp, 0.1f},
-        {"wheel notch down", 0.0f, Input::WheelDown, -0.1f},
-        {"a large wheel delta is still one step", 0.0f, Input::BigWheelUp, 0.1f},
-        {"wheel down at the minimum", -15.0f, Input::WheelDown, -15.0f},
-        {"wheel up at the maximum", 6.0f, Input::WheelUp, 6.0f},
-        {"Up clamps to the maximum", 5.95f, Input::Up, 6.0f},
-        {"Up at the maximum", 6.0f, Input::Up, 6.0f},
-        {"Down at the minimum", -15.0f, Input::Down, -15.0f},
-        {"Down", 1.0f, Input::Down, 0.9f},
-        {"Right pages up", 0.0f, Input::Right, 0.5f},
-        {"Left pages down", 0.0f, Input::Left, -0.5f},
-        {"Right clamps", 5.8f, Input::Right, 6.0f},
-        {"Left clamps", -14.8f, Input::Left, -15.0f},
-        {"Up from above the range brings it back", 8.0f, Input::Up, 6.0f},
-        {"Tab only notifies", 1.0f, Input::Tab, 1.0f},
-        {"any other key only notifies", 1.0f, Input::Other, 1.0f},
-    };
-    ShowAndFocus(fader);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        fader->SetValue(c.start);
-        host->messages.clear();
-        switch (c.input) {
-            case Input::WheelUp:
-                SendWheel(fader, 120);
-                break;
-            case Input::WheelDown:
-                SendWheel(fader, -120);
-                break;
-            case Input::BigWheelUp:
-                SendWheel(fader, 720);
-                break;
-            case Input::Up:
-                QTest::keyClick(fader, Qt::Key_Up);
-                break;
-            case Input::Down:
-                QTest::keyClick(fader, Qt::Key_Down);
-                break;
-            case Input::Right:
-                QTest::keyClick(fader, Qt::Key_Right);
-                break;
-            case Input::Left:
-                QTest::keyClick(fader, Qt::Key_Left);
-                break;
-            case Input::Tab:
-                QTest::keyClick(fader, Qt::Key_Tab);
-                break;
-            case Input::Other:
-                QTest::keyClick(fader, Qt::Key_A);
-                break;
-        }
-        EXPECT_NEAR(fader->Value(), c.expected, 1e-5);
-        EXPECT_EQ(Received(), std::vector<std::uint32_t>{UM_FADER_CHANGED});
-    }
-}
-
-TEST_F(CFaderCtrlTest, FocusedFaderTakesTabAndEnter) {
-    auto* defaultButton = new QPushButton("OK", host.get());
-    defaultButton->setGeometry(200, 10, 60, 20);
-    defaultButton->setDefault(true);
-    int clicks = 0;
-    QObject::connect(defaultButton, &QPushButton::clicked, [&clicks] { ++clicks; });
-    ShowAndFocus(fader);
-    fader->SetValue(2.0f);
-
-    const Qt::Key keys[] = {Qt::Key_Tab, Qt::Key_Backtab, Qt::Key_Return, Qt::Key_Enter,
-                            Qt::Key_Escape};
-    for (Qt::Key key : keys) QTest::keyClick(fader, key);
-
-    EXPECT_TRUE(fader->hasFocus());
-    EXPECT_EQ(clicks, 0);
-    EXPECT_TRUE(host->isVisible());  // Escape did not close the dialog either
-    EXPECT_FLOAT_EQ(fader->Value(), 2.0f);
-    EXPECT_EQ(Received(), std::vector<std::uint32_t>(std::size(keys), UM_FADER_CHANGED));
-}
-
-TEST_F(CFaderCtrlTest, KeysAreIgnoredWithoutFocus) {
-    ShowAndFocus(edit);
-    for (Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Left, Qt::Key_Right, Qt::Key_Tab}) {
-        QTest::keyClick(fader, key);
-    }
-    EXPECT_FLOAT_EQ(fader->Value(), 0.0f);
-    EXPECT_TRUE(host->messages.empty());
-}
-
-TEST_F(CFaderCtrlTest, DragMovesByPixelsTimesRateAndPinsAtTheLimits) {
-    ShowAndFocus(edit);
-    std::vector<float> reported;
-    host->onMessage = [&](const ControlMessage&) { reported.push_back(fader->Value()); };
-
-    QTest::mousePress(fader, Qt::LeftButton, {}, QPoint(5, 60));
-    EXPECT_TRUE(fader->hasFocus());
-    QTest::mouseMove(fader, QPoint(5, 50));    // 10 pixels up at 0.1 per pixel
-    QTest::mouseMove(fader, QPoint(5, 53));    // 3 down
-    QTest::mouseMove(fader, QPoint(5, -900));  // far beyond the maximum
-    QTest::mouseMove(fader, QPoint(5, -890));  // reversing leaves the limit at once
-    QTest::mouseMove(fader, QPoint(5, 900));   // far beyond the minimum
-    QTest::mouseRelease(fader, Qt::LeftButton, {}, QPoint(5, 900));
-
-    EXPECT_EQ(Received(),
-              (std::vector<std::uint32_t>{UM_FADER_PRESSED, UM_FADER_CHANGED, UM_FADER_CHANGED,
-                                          UM_FADER_CHANGED, UM_FADER_CHANGED, UM_FADER_CHANGED}));
-    const std::vector<float> expected{0.0f, 1.0f, 0.7f, 6.0f, 5.0f, -15.0f};
-    ASSERT_EQ(reported.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(reported[i], expected[i], 1e-5) << i;
-
-    // After the release a move is no drag.
-    host->messages.clear();
-    QMouseEvent move(QEvent::MouseMove, QPointF(5, 10), fader->mapToGlobal(QPointF(5, 10)),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(fader, &move);
-    EXPECT_FLOAT_EQ(fader->Value(), -15.0f);
-    EXPECT_TRUE(host->messages.empty());
-}
-
-TEST_F(CFaderCtrlTest, DoubleClickReportsPressThenChangeAtTheDefault) {
-    fader->SetDefaultValue(-3.0f);
-    fader->SetValue(4.0f);
-    ShowAndFocus(edit);
-    std::vector<float> reported;
-    host->onMessage = [&](const ControlMessage&) { reported.push_back(fader->Value()); };
-
-    // What a real double-click delivers: press, release, double-click, release.
-    QTest::mouseClick(fader, Qt::LeftButton, {}, QPoint(5, 5));
-    QTest::mouseDClick(fader, Qt::LeftButton, {}, QPoint(5, 5));
-    QTest::mouseRelease(fader, Qt::LeftButton, {}, QPoint(5, 5));
-
-    EXPECT_EQ(Received(), (std::vector<std::uint32_t>{UM_FADER_PRESSED, UM_FADER_CHANGED}));
-    EXPECT_EQ(reported, (std::vector<float>{4.0f, -3.0f}));
-    EXPECT_FLOAT_EQ(fader->Value(), -3.0f);
-}
 
 TEST_F(CFaderCtrlTest, SettlesToThePlacementRectangleWhenShown) {
     EXPECT_EQ(fader->geometry(), QRect(10, 20, 40, 200));
@@ -334,14 +166,6 @@ TEST_F(CFaderCtrlTest, DegenerateSettingsNeitherCrashNorMoveOddly) {
         fader->SetValue(v);
         (void)fader->grab();
     }
-
-    // A zero step changes nothing but still reports.
-    fader->SetValue(0.5f);
-    fader->SetStep(0.0f);
-    host->messages.clear();
-    SendWheel(fader, 120);
-    EXPECT_FLOAT_EQ(fader->Value(), 0.5f);
-    EXPECT_EQ(host->messages.size(), 1u);
 
     // An empty placement keeps the created rectangle rather than collapsing the fader.
     CFaderCtrl unplaced(host.get(), kFaderId + 1);

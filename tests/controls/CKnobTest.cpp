@@ -16,6 +16,7 @@
 #include "controls/CKnob.h"
 #include "controls/ControlHost.h"
 #include "controls/PictureCache.h"
+#include "support/RecordingControlHost.h"
 
 namespace vantrel {
 namespace {
@@ -26,18 +27,8 @@ constexpr int kLastFrame = 20;
 constexpr int kStandardBlue = 100;
 constexpr int kAlternateBlue = 200;
 
-class RecordingHost : public QDialog, public ControlHost {
-public:
-    void OnControlMessage(const ControlMessage& message) override { messages.push_back(message); }
-    std::vector<ControlMessage> messages;
-};
-
-void SendWheel(QWidget* widget, int delta) {
-    const QPointF pos(3, 3);
-    QWheelEvent event(pos, widget->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(widget, &event);
-}
+using test::RecordingHost;
+using test::SendWheel;
 
 // A film strip whose frame f is filled with red 10 f + 5; rows before frame 0 are black.
 // Frame f starts at row firstCentre - stepHeight / 2 + f * stepHeight.
@@ -114,17 +105,6 @@ protected:
     void TearDown() override {
         host.reset();
         SetPictureFolder(QString());
-    }
-
-    std::vector<std::uint32_t> Received() const {
-        std::vector<std::uint32_t> kinds;
-        for (const ControlMessage& m : host->messages) {
-            EXPECT_EQ(m.id, kKnobId);
-            EXPECT_EQ(m.wParam, kKnobId);
-            EXPECT_EQ(m.lParam, 0);
-            kinds.push_back(m.message);
-        }
-        return kinds;
     }
 
     QTemporaryDir m_folder;
@@ -211,94 +191,6 @@ TEST_F(CKnobTest, DisabledKnobIsDimmedAndIgnoresInput) {
     EXPECT_EQ(ShownBy(knob).blue, kAlternateBlue);
     SendWheel(knob, 120);
     EXPECT_FLOAT_EQ(knob->Value(), 5.02f);
-}
-
-TEST_F(CKnobTest, WheelAndKeysStepClampAndAlwaysReport) {
-    enum class Input { WheelUp, WheelDown, Up, Down, Right, Left, Tab, Return };
-    struct Case {
-        const char* name;
-        float start;
-        Input input;
-        float expected;
-    };
-    const Case cases[] = {
-        {"wheel notch up", 3.0f, Input::WheelUp, 3.02f},
-        {"wheel notch down", 3.0f, Input::WheelDown, 2.98f},
-        {"wheel down at the minimum", 0.0f, Input::WheelDown, 0.0f},
-        {"Up clamps", 19.99f, Input::Up, 20.0f},
-        {"Down at the minimum", 0.0f, Input::Down, 0.0f},
-        {"Right pages by ValMul", 3.0f, Input::Right, 3.2f},
-        {"Left clamps", 0.1f, Input::Left, 0.0f},
-        {"Tab only notifies", 3.0f, Input::Tab, 3.0f},
-        {"Return only notifies", 3.0f, Input::Return, 3.0f},
-    };
-    knob->setFocus();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        knob->SetValue(c.start);
-        host->messages.clear();
-        switch (c.input) {
-            case Input::WheelUp:
-                SendWheel(knob, 120);
-                break;
-            case Input::WheelDown:
-                SendWheel(knob, -120);
-                break;
-            case Input::Up:
-                QTest::keyClick(knob, Qt::Key_Up);
-                break;
-            case Input::Down:
-                QTest::keyClick(knob, Qt::Key_Down);
-                break;
-            case Input::Right:
-                QTest::keyClick(knob, Qt::Key_Right);
-                break;
-            case Input::Left:
-                QTest::keyClick(knob, Qt::Key_Left);
-                break;
-            case Input::Tab:
-                QTest::keyClick(knob, Qt::Key_Tab);
-                break;
-            case Input::Return:
-                QTest::keyClick(knob, Qt::Key_Return);
-                break;
-        }
-        EXPECT_NEAR(knob->Value(), c.expected, 1e-5);
-        EXPECT_EQ(Received(), std::vector<std::uint32_t>{UM_KNOB_CHANGED});
-        EXPECT_TRUE(knob->hasFocus());
-    }
-
-    // Not focused: the arrows are not the knob's.
-    edit->setFocus();
-    host->messages.clear();
-    knob->SetValue(3.0f);
-    QTest::keyClick(knob, Qt::Key_Up);
-    QTest::keyClick(knob, Qt::Key_Left);
-    EXPECT_FLOAT_EQ(knob->Value(), 3.0f);
-    EXPECT_TRUE(host->messages.empty());
-}
-
-TEST_F(CKnobTest, DragAndDoubleClick) {
-    knob->SetDefaultValue(4.0f);
-    knob->SetValue(10.0f);
-
-    QTest::mousePress(knob, Qt::LeftButton, {}, QPoint(3, 4));
-    EXPECT_TRUE(host->messages.empty());  // a press reports nothing
-    EXPECT_TRUE(knob->hasFocus());
-    QTest::mouseMove(knob, QPoint(3, -46));  // 50 pixels up at 0.02
-    EXPECT_NEAR(knob->Value(), 11.0f, 1e-4);
-    QTest::mouseMove(knob, QPoint(3, -2000));
-    EXPECT_FLOAT_EQ(knob->Value(), 20.0f);
-    QTest::mouseMove(knob, QPoint(3, -1990));
-    EXPECT_NEAR(knob->Value(), 19.8f, 1e-4);
-    QTest::mouseRelease(knob, Qt::LeftButton, {}, QPoint(3, -1990));
-    EXPECT_EQ(Received(), std::vector<std::uint32_t>(3, UM_KNOB_CHANGED));
-
-    host->messages.clear();
-    QTest::mouseDClick(knob, Qt::LeftButton, {}, QPoint(3, 4));
-    QTest::mouseRelease(knob, Qt::LeftButton, {}, QPoint(3, 4));
-    EXPECT_FLOAT_EQ(knob->Value(), 4.0f);
-    EXPECT_EQ(Received(), std::vector<std::uint32_t>{UM_KNOB_CHANGED});
 }
 
 TEST_F(CKnobTest, DegenerateGeometryNeitherCrashesNorLeavesTheStrip) {

@@ -9,6 +9,8 @@
 #include <set>
 #include <string>
 
+#include "support/TempFolder.h"
+
 namespace vantrel {
 namespace {
 
@@ -30,15 +32,8 @@ Bytes Scrambled(Bytes bytes) {
 class FirmwareFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::random_device random;
-        m_dir = fs::temp_directory_path() /
-                ("vantrel-firmware-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
         fs::create_directories(m_dir / "PNGRes");
         m_pair = FirmwarePairPath(m_dir, "D2");
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
     }
 
     static void Put(const fs::path& file, const Bytes& bytes) {
@@ -51,7 +46,8 @@ protected:
         Put(m_pair.r1, parts.r1);
     }
 
-    fs::path m_dir;
+    test::TempFolder m_folder{"vantrel-firmware"};
+    fs::path m_dir = m_folder.Path();
     FirmwarePair m_pair;
 };
 

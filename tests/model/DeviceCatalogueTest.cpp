@@ -4,13 +4,13 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "model/DeviceCatalogue.h"
 #include "model/DeviceSelection.h"
+#include "support/TempFolder.h"
 
 namespace vantrel {
 namespace {
@@ -108,17 +108,8 @@ TEST(DeviceCatalogueParse, SurvivesBytesThatAreNoCatalogue) {
 
 class DeviceCatalogueFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::random_device random;
-        m_dir = fs::temp_directory_path() / ("vantrel-catalogue-" + std::to_string(::getpid()) +
-                                             "-" + std::to_string(random()));
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
-    fs::path m_dir;
+    test::TempFolder m_folder{"vantrel-catalogue"};
+    fs::path m_dir = m_folder.Path();
 };
 
 TEST_F(DeviceCatalogueFileTest, LoadsAFileAndRefusesWhatIsNoFile) {

@@ -14,6 +14,7 @@
 
 #include "model/DeviceImage.h"
 #include "support/Hex.h"
+#include "support/PatternImage.h"
 
 namespace vantrel {
 namespace {
@@ -38,23 +39,7 @@ std::int32_t SignedValue(const DeviceImage& image, std::size_t pairOffset) {
     return static_cast<std::int32_t>(LoadValueWord(image, pairOffset));
 }
 
-// Control words 0xC0DE0000 + pair index, value words EE EE EE EE, switch and identity area AA:
-// whatever a function leaves alone stays recognisable.
-DeviceImage PatternImage() {
-    DeviceImage image;
-    image.fill(0xAA);
-    for (int s = 0; s < kSetupCount; ++s) {
-        for (std::size_t p = 0; p < kPairsPerSetup; ++p) {
-            std::uint8_t* pair = image.data() + SetupImageOffset(s) + kPairSize * p;
-            const std::uint32_t control = 0xC0DE0000u | static_cast<std::uint32_t>(p);
-            for (int i = 0; i < 4; ++i) {
-                pair[i] = static_cast<std::uint8_t>(control >> (24 - 8 * i));
-                pair[4 + i] = 0xEE;
-            }
-        }
-    }
-    return image;
-}
+using test::PatternImage;
 
 std::vector<std::uint32_t> ControlWords(const DeviceImage& image) {
     std::vector<std::uint32_t> words;

@@ -1,17 +1,22 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <fstream>
 #include <functional>
-#include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "model/PresetFile.h"
 #include "platform/IniFile.h"
+#include "support/TempFolder.h"
 
 namespace vantrel {
 namespace {
@@ -166,21 +171,8 @@ ParameterModel RichModelReloaded() {
 
 class PresetFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::random_device random;
-        m_dir = fs::temp_directory_path() /
-                ("vantrel-preset-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
-
     fs::path Put(const std::string& name, const std::string& bytes) const {
-        const fs::path file = m_dir / name;
-        std::ofstream(file, std::ios::binary) << bytes;
-        return file;
+        return m_folder.Put(name, bytes);
     }
     static std::string Read(const fs::path& file) {
         std::ifstream in(file, std::ios::binary);
@@ -197,7 +189,8 @@ protected:
         return names;
     }
 
-    fs::path m_dir;
+    test::TempFolder m_folder{"vantrel-preset"};
+    fs::path m_dir = m_folder.Path();
 };
 
 TEST_F(PresetFileTest, SaveWritesGoldenFileReplacingOldContentWithProgress) {
@@ -392,6 +385,49 @@ TEST_F(PresetFileTest, UncreatableFileWritesNothingAndShowsNoProgress) {
     }
     EXPECT_EQ(FolderEntries(), before);
     EXPECT_EQ(Read(existing), old);
+}
+
+// A disk that fills half-way through a save: the file size limit stops the write after a few
+// kilobytes (with SIGXFSZ ignored, write fails with EFBIG instead of killing the process). Run in
+// a child, so the limit never reaches the test process.
+TEST_F(PresetFileTest, SaveStoppedHalfWayKeepsTheOldFileWholeAndLeavesNoTemporary) {
+    const std::string old = "[DSPModel]\r\nChannelNum=6\r\n";
+    const fs::path file = Put("keep.dat", old);
+    constexpr rlim_t kLimit = 4096;  // a preset is far larger
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{kLimit, kLimit};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(3);
+        bool completed = false;
+        const bool saved = SavePresetFile(RichModel(), file, [&completed](const std::string& t) {
+            completed = completed || t == "Save Completed";
+        });
+        ::_exit(saved ? 1 : completed ? 2 : 0);
+    }
+    // The child writes a few kilobytes; a hang is a failure, not a stuck test.
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    pid_t done = 0;
+    while ((done = ::waitpid(child, &status, WNOHANG)) == 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (done == 0) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+        FAIL() << "the save did not end within 20 s";
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << "1: the save reported success, 2: it said \"Save Completed\", 3: no limit";
+    EXPECT_EQ(Read(file), old);
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"keep.dat"});
+
+    // Without the limit the same save goes through.
+    EXPECT_TRUE(SavePresetFile(RichModel(), file));
+    EXPECT_GT(fs::file_size(file), kLimit);
 }
 
 TEST_F(PresetFileTest, RememberPresetPathOnlyInAnExistingSettingsFile) {

@@ -8,6 +8,7 @@
 #include "model/Scales.h"
 #include "model/SetupTransfer.h"
 #include "support/Hex.h"
+#include "support/PatternImage.h"
 
 namespace vantrel {
 namespace {
@@ -20,22 +21,7 @@ std::string ValueHex(const DeviceImage& image, std::size_t pairOffset) {
     return Hex(image.data() + pairOffset + kValueWordOffset, 4);
 }
 
-// Control words C0DE0000 + pair, value words EE EE EE EE, switch and identity area AA.
-DeviceImage PatternImage() {
-    DeviceImage image;
-    image.fill(0xAA);
-    for (int s = 0; s < kSetupCount; ++s) {
-        for (std::size_t p = 0; p < kPairsPerSetup; ++p) {
-            std::uint8_t* pair = image.data() + SetupImageOffset(s) + kPairSize * p;
-            const std::uint32_t control = 0xC0DE0000u | static_cast<std::uint32_t>(p);
-            for (int i = 0; i < 4; ++i) {
-                pair[i] = static_cast<std::uint8_t>(control >> (24 - 8 * i));
-                pair[4 + i] = 0xEE;
-            }
-        }
-    }
-    return image;
-}
+using test::PatternImage;
 
 // A grid frequency 10^(1 + 0.01 k), as the model holds it.
 float GridFreq(int k) { return QuantizeCrossoverFreq(std::pow(10.0, 1.0 + 0.01 * k), 0); }

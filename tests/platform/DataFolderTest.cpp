@@ -2,11 +2,11 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 
 #include "platform/DataFolder.h"
+#include "support/TempFolder.h"
 
 namespace vantrel {
 namespace {
@@ -15,17 +15,6 @@ namespace fs = std::filesystem;
 
 class DataFolderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::random_device random;
-        m_root = fs::temp_directory_path() /
-                 ("vantrel-data-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
-        fs::create_directories(m_root);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(m_root, ec);
-    }
-
     static void Put(const fs::path& file, const std::string& bytes) {
         fs::create_directories(file.parent_path());
         std::ofstream(file, std::ios::binary) << bytes;
@@ -46,7 +35,8 @@ protected:
         return seed;
     }
 
-    fs::path m_root;
+    test::TempFolder m_folder{"vantrel-data"};
+    fs::path m_root = m_folder.Path();
 };
 
 TEST_F(DataFolderTest, PicksTheFirstUsableFolder) {

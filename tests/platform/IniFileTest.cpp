@@ -7,12 +7,12 @@
 #include <cmath>
 #include <fstream>
 #include <optional>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/IniFile.h"
+#include "support/TempFolder.h"
 
 namespace vantrel {
 namespace {
@@ -21,21 +21,8 @@ namespace fs = std::filesystem;
 
 class IniFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::random_device random;
-        m_dir = fs::temp_directory_path() /
-                ("vantrel-ini-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
-
     fs::path Put(const std::string& name, const std::string& bytes) {
-        const fs::path file = m_dir / name;
-        std::ofstream(file, std::ios::binary) << bytes;
-        return file;
+        return m_folder.Put(name, bytes);
     }
     static std::string Bytes(const fs::path& file) {
         std::ifstream in(file, std::ios::binary);
@@ -51,7 +38,8 @@ protected:
         return names;
     }
 
-    fs::path m_dir;
+    test::TempFolder m_folder{"vantrel-ini"};
+    fs::path m_dir = m_folder.Path();
 };
 
 struct ReadCase {

@@ -2,8 +2,11 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,6 +24,7 @@
 #include "model/DeviceImage.h"
 #include "model/ParameterModel.h"
 #include "sim/VirtualAmplifier.h"
+#include "sim/VirtualDevice.h"
 #include "sim/VirtualTemplate.h"
 
 namespace vantrel::sim {
@@ -70,11 +74,14 @@ std::uint32_t PairAddress(int setup, int pair) {
                                       8 * static_cast<std::size_t>(pair));
 }
 
-// A blocking loopback client whose every read is bounded in time.
+// A blocking loopback client whose every read is bounded in time. Nagle is off, so what it sends
+// in separate calls can travel in separate segments.
 class RawClient {
 public:
     explicit RawClient(std::uint16_t port) {
         m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int on = 1;
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(port);
@@ -105,8 +112,22 @@ public:
         return true;
     }
 
-    // Up to `count` bytes: fewer when the peer closes or `ms` pass first.
-    Bytes Read(std::size_t count, int ms = kWaitMs) {
+    // Sends `bytes` and waits until all of them have left in segments, so that whatever is sent
+    // next cannot join them.
+    bool SendApart(const Bytes& bytes) {
+        if (!Send(bytes)) return false;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+        int unsent = 0;
+        while (::ioctl(m_fd, SIOCOUTQNSD, &unsent) == 0 && unsent > 0) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return unsent == 0;
+    }
+
+    // Up to `count` bytes: fewer when the peer closes or `ms` pass first. `reads` counts the
+    // receive calls that returned data.
+    Bytes Read(std::size_t count, int ms = kWaitMs, std::size_t* reads = nullptr) {
         Bytes out;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         while (out.size() < count && !m_closed) {
@@ -120,6 +141,7 @@ public:
             const ssize_t n = ::recv(m_fd, buffer, want, 0);
             if (n > 0) {
                 out.insert(out.end(), buffer, buffer + n);
+                if (reads != nullptr) ++*reads;
             } else {
                 m_closed = true;
                 m_reset = n < 0 && errno == ECONNRESET;
@@ -212,6 +234,8 @@ TEST(FaultNameTest, NamesRoundTripAndUnknownNamesFail) {
         {Fault::ZeroLength, "zero-length"},
         {Fault::ErrorStatus, "error-status"},
         {Fault::WrongEcho, "wrong-echo"},
+        {Fault::Stall, "stall"},
+        {Fault::Trickle, "trickle"},
     };
     for (const auto& [fault, name] : cases) {
         EXPECT_STREQ(FaultName(fault), name);
@@ -223,6 +247,84 @@ TEST(FaultNameTest, NamesRoundTripAndUnknownNamesFail) {
     for (const char* bad : {"", "none", "Stray", "stray ", "bad"}) {
         EXPECT_FALSE(ParseFaultName(bad, untouched)) << bad;
     }
+}
+
+// ---- The device alone: requests in, replies out, no sockets ----
+
+TEST(VirtualDeviceTest, AnswersEachCommandAndKeepsWhatItWasTold) {
+    VirtualDevice device;
+    const auto at = std::chrono::steady_clock::time_point{} + std::chrono::seconds(7);
+    const struct Case {
+        const char* name;
+        std::uint8_t command;
+        Bytes payload;
+        Bytes reply;
+    } cases[] = {
+        {"identify", kIdentify, {}, {4, 3, 1, 5, 1, 0, 'Q', 'V'}},
+        {"status", kReadStatus, {}, {124, 100, 0, 0, 0, 0, 0, 123}},
+        {"write", kWriteMemory, MemoryRequest(0x4000, 2, {0xAA, 0xBB}), {0, 2, 0}},
+        {"read back", kReadMemory, MemoryRequest(0x4000, 2), {0, 0x40, 2, 0, 0xAA, 0xBB}},
+        {"load setup", kLoadSetup, {3}, {0}},
+        {"level", kSetLevel, {1, 9}, {0}},
+        {"firmware", kWriteFirmware, {1, 2, 3}, {0}},
+        {"unknown command", 0x42, {}, {0xFF}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DeviceReply reply = device.Handle(c.command, c.payload, at);
+        EXPECT_EQ(reply.bytes, Reply(c.command, c.reply));
+        EXPECT_EQ(reply.delivery, Delivery::Whole);
+        EXPECT_TRUE(reply.logLine.empty()) << "not verbose";
+    }
+    EXPECT_EQ(device.ReadMemory(kActiveSetupAddress, 1), Bytes{3});
+    EXPECT_EQ(device.Levels(), (std::array<std::uint8_t, 6>{0, 9, 0, 0, 0, 0}));
+    EXPECT_EQ(device.ReadMemory(kParamImageAddress + 8 * (3 * 4 + 1), 1), Bytes{9});
+    EXPECT_EQ(device.DspFirmware(), (Bytes{1, 2, 3}));
+    const auto requests = device.Requests();
+    ASSERT_EQ(requests.size(), std::size(cases));
+    EXPECT_EQ(requests[2].command, kWriteMemory);
+    EXPECT_EQ(requests[2].payload, cases[2].payload);
+    EXPECT_EQ(requests[2].received, at);
+}
+
+TEST(VirtualDeviceTest, FaultsDecideTheBytesAndHowTheyGoOut) {
+    const Bytes status = Reply(kReadStatus, {124, 100, 0, 0, 0, 0, 0, 123});
+    const Bytes half(status.begin(),
+                     status.begin() + static_cast<std::ptrdiff_t>(status.size() / 2));
+    const struct Case {
+        Fault fault;
+        Bytes bytes;
+        Delivery delivery;
+    } cases[] = {
+        {Fault::NoReply, {}, Delivery::Whole},
+        {Fault::CloseMidReply, half, Delivery::ThenClose},
+        {Fault::Stall, half, Delivery::ThenStall},
+        {Fault::Trickle, status, Delivery::Trickle},
+        {Fault::ErrorStatus, Reply(kReadStatus, {1}), Delivery::Whole},
+    };
+    SimOptions options;
+    options.verbose = true;
+    VirtualDevice device(options);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(FaultName(c.fault));
+        device.InjectFault(kReadStatus, c.fault, 1);
+        const DeviceReply reply = device.Handle(kReadStatus, {});
+        EXPECT_EQ(reply.bytes, c.bytes);
+        EXPECT_EQ(reply.delivery, c.delivery);
+        EXPECT_NE(reply.logLine.find(std::string("READ_STATUS -> fault ") + FaultName(c.fault)),
+                  std::string::npos)
+            << reply.logLine;
+        const DeviceReply next = device.Handle(kReadStatus, {});
+        EXPECT_EQ(next.bytes, status) << "the fault was for one request";
+        EXPECT_EQ(next.delivery, Delivery::Whole);
+    }
+    // An error status refuses the request; every other fault spoils only the reply.
+    device.InjectFault(kAnyCommand, Fault::ErrorStatus, 1);
+    device.Handle(kLoadSetup, {2});
+    EXPECT_EQ(device.ReadMemory(kActiveSetupAddress, 1), Bytes{0});
+    device.InjectFault(kAnyCommand, Fault::Stall, 1);
+    device.Handle(kLoadSetup, {2});
+    EXPECT_EQ(device.ReadMemory(kActiveSetupAddress, 1), Bytes{2});
 }
 
 TEST_F(SimTest, StartsAsTheVirtualTemplate) {
@@ -468,7 +570,7 @@ TEST_F(SimTest, AssemblesARequestFromAnyChunking) {
     const Bytes frame = Frame(kReadMemory, MemoryRequest(20585, 6));
     // Split inside the start bytes, inside the length field and inside the payload.
     for (auto [from, to] : {std::pair{0, 1}, {1, 4}, {4, 8}}) {
-        ASSERT_TRUE(client.Send(Bytes(frame.begin() + from, frame.begin() + to)));
+        ASSERT_TRUE(client.SendApart(Bytes(frame.begin() + from, frame.begin() + to)));
         EXPECT_TRUE(client.Read(1, kQuietMs).empty()) << "answered after " << to << " bytes";
     }
     ASSERT_TRUE(client.Send(Bytes(frame.begin() + 8, frame.end())));
@@ -613,6 +715,35 @@ TEST_F(SimTest, CloseMidReplySendsAPartialFrameThenCloses) {
     ASSERT_GE(got.size(), 1u);
     ASSERT_LT(got.size(), full.size());
     EXPECT_EQ(got, Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(got.size())));
+}
+
+TEST_F(SimTest, StallSendsHalfTheReplyThenNothingWhileTheConnectionStaysOpen) {
+    m_sim->InjectFault(kReadStatus, Fault::Stall, 1);
+    const Bytes full = Reply(kReadStatus, {124, 100, 0, 0, 0, 0, 0, 123});
+    const std::size_t half = full.size() / 2;
+    RawClient client(m_sim->Port());
+    ASSERT_TRUE(client.Send(Frame(kReadStatus, {})));
+    EXPECT_EQ(client.Read(half),
+              Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(half)));
+    // Nothing more, not even for a request sent afterwards, and no close.
+    ASSERT_TRUE(client.Send(Frame(kUpdateDone, {})));
+    EXPECT_TRUE(client.Read(1, kQuietMs).empty());
+    EXPECT_FALSE(client.Closed());
+    EXPECT_EQ(m_sim->Requests().size(), 1u);
+    EXPECT_EQ(Ask(kIdentify), (Bytes{4, 3, 1, 5, 1, 0, 'Q', 'V'})) << "other connections";
+}
+
+TEST_F(SimTest, TrickleSendsASoundReplyOneByteAtATime) {
+    m_sim->InjectFault(kReadMemory, Fault::Trickle, 1);
+    const Bytes full = Reply(kReadMemory, {0x69, 0x50, 6, 0, 1, 2, 3, 4, 5, 6});
+    RawClient client(m_sim->Port());
+    ASSERT_TRUE(client.Send(Frame(kReadMemory, MemoryRequest(20585, 6))));
+    std::size_t reads = 0;
+    EXPECT_EQ(client.Read(full.size(), kWaitMs, &reads), full);
+    // Seventeen bytes a pause apart cannot all be waiting at the first read.
+    EXPECT_GT(reads, 1u);
+    ASSERT_TRUE(client.Send(Frame(kUpdateDone, {})));
+    EXPECT_EQ(client.ReadFrame(), Reply(kUpdateDone, {0}));
 }
 
 TEST_F(SimTest, ErrorStatusRefusesTheRequestWhileOtherFaultsOnlyLoseTheReply) {

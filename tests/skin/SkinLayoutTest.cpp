@@ -8,6 +8,9 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <span>
+#include <string_view>
+#include <vector>
 
 #include "app/VantrelDlg.h"
 #include "controls/CFaderCtrl.h"
@@ -50,6 +53,39 @@ std::set<int> IdRange(int first, int last) {
     for (int id = first; id <= last; ++id) ids.insert(id);
     return ids;
 }
+
+// Checks each field of SkinControls against the controls created under its skin name: the same
+// widget at every index, so of the field's type (the binding casts), and one field per table row.
+struct FieldCheck {
+    std::map<std::string_view, std::vector<QWidget*>> created;
+    std::map<std::string_view, int> visits;
+    std::size_t bound = 0;
+    std::size_t pointers = 0;  // fields visited, counting each array element
+
+    template <typename T>
+    void operator()(T* const& field, std::string_view name) {
+        Check(name, std::span<T* const>(&field, 1));
+    }
+    template <typename T, std::size_t N>
+    void operator()(const std::array<T*, N>& field, std::string_view name) {
+        Check(name, std::span<T* const>(field));
+    }
+
+    template <typename T>
+    void Check(std::string_view name, std::span<T* const> fields) {
+        ++visits[name];
+        pointers += fields.size();
+        const SkinControlSpec* spec = FindSkinControl(name);
+        ASSERT_NE(spec, nullptr) << name << " is no row of the table";
+        EXPECT_EQ(fields.size(), static_cast<std::size_t>(spec->count)) << name;
+        const std::vector<QWidget*>& widgets = created[name];
+        for (std::size_t i = 0; i < fields.size() && i < widgets.size(); ++i) {
+            EXPECT_NE(fields[i], nullptr) << name << " " << i << " is not bound";
+            EXPECT_EQ(static_cast<QWidget*>(fields[i]), widgets[i]) << name << " " << i;
+            if (fields[i] != nullptr) ++bound;
+        }
+    }
+};
 
 // A data folder with a skin file and a few pictures.
 class SkinFolder {
@@ -348,6 +384,30 @@ TEST_F(SkinLayoutTest, PageButtonsSwitchPagesAndWindowSize) {
     EXPECT_EQ(window.grab().toImage().pixelColor(150, 5), QColor(Qt::darkBlue));
     window.ShowEqPage();
     EXPECT_EQ(window.grab().toImage().pixelColor(250, 140), QColor(Qt::darkGreen));
+}
+
+// A row the code creates but never binds would leave a null field for the window to trip on.
+TEST_F(SkinLayoutTest, EveryFieldHoldsTheControlOfItsRow) {
+    QWidget window;
+    const SkinReader skin = SkinReader::LoadFromDataFolder(m_folder.Root());
+    ParameterModel model;
+    const SkinControls controls = CreateSkinControls(&window, skin, &model.Setups[0]);
+
+    FieldCheck check;
+    for (const SkinControl& control : controls.all) {
+        check.created[control.spec->name].push_back(control.widget);
+    }
+    ForEachField(controls, check);
+    for (const SkinControlSpec& spec : SkinControlTable()) {
+        EXPECT_EQ(check.visits[spec.name], 1) << spec.name;
+    }
+    EXPECT_EQ(check.visits.size(), SkinControlTable().size());
+    EXPECT_EQ(check.bound, controls.all.size());
+    // The fields are pointers and arrays of pointers up to `all`: a field left out of the visit
+    // (and so never bound) shows as a pointer more in the struct than were visited.
+    const auto fieldBytes = static_cast<std::size_t>(
+        reinterpret_cast<const char*>(&controls.all) - reinterpret_cast<const char*>(&controls));
+    EXPECT_EQ(check.pointers * sizeof(void*), fieldBytes);
 }
 
 TEST(SkinLayoutMissingTest, MissingSkinGivesEmptyWindowWithZeroSizeControls) {

@@ -18,6 +18,7 @@
 #include "link/CDspCtlThread.h"
 #include "model/SetupTransfer.h"
 #include "sim/VirtualAmplifier.h"
+#include "support/TempFolder.h"
 
 namespace vantrel::test {
 
@@ -28,15 +29,12 @@ protected:
         // The build makes the skin: without it the build is broken, not the test inapplicable.
         ASSERT_TRUE(std::filesystem::exists(built / "PNGRes" / "Res.Pic")) << "no skin in " << built;
         // The window writes its settings (the preset it opened or saved): a copy of its own.
-        data = std::filesystem::temp_directory_path() /
-               ("vantrel-window-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(data);
+        data = m_ownData.Path();
         std::filesystem::copy(built, data, std::filesystem::copy_options::recursive);
     }
     void TearDown() override {
         window.reset();
         SetPictureFolder({});
-        std::filesystem::remove_all(data);
     }
 
     // Starts the amplifier with `tune` stored in it (start values when none is given).
@@ -85,6 +83,7 @@ protected:
         return n;
     }
 
+    TempFolder m_ownData{"vantrel-window"};  // outlives the window that writes into it
     std::filesystem::path data;
     std::unique_ptr<sim::VirtualAmplifier> amp;
     std::unique_ptr<VantrelDlg> window;

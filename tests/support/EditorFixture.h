@@ -23,6 +23,7 @@
 #include "controls/CTpStatic.h"
 #include "controls/PictureCache.h"
 #include "model/DeviceImage.h"
+#include "support/TempFolder.h"
 
 namespace vantrel::test {
 
@@ -124,11 +125,10 @@ protected:
         ASSERT_TRUE(std::filesystem::exists(data / "PNGRes" / "Res.Pic")) << "no skin in " << data;
         if (OwnDataFolder()) {
             // A test that writes the settings works on a copy of the data folder.
-            m_ownData = std::filesystem::temp_directory_path() /
-                        ("vantrel-editor-" + std::to_string(::getpid()));
-            std::filesystem::remove_all(m_ownData);
-            std::filesystem::copy(data, m_ownData, std::filesystem::copy_options::recursive);
-            data = m_ownData;
+            m_ownData.emplace("vantrel-editor");
+            std::filesystem::copy(data, m_ownData->Path(),
+                                  std::filesystem::copy_options::recursive);
+            data = m_ownData->Path();
         }
         WindowOptions options;
         options.connect = false;
@@ -152,7 +152,7 @@ protected:
     void TearDown() override {
         window.reset();
         SetPictureFolder({});
-        if (!m_ownData.empty()) std::filesystem::remove_all(m_ownData);
+        m_ownData.reset();
     }
     // True for a fixture whose window must not write the shared build's settings.
     virtual bool OwnDataFolder() const { return false; }
@@ -203,7 +203,7 @@ protected:
     std::unique_ptr<VantrelDlg> window;
 
 private:
-    std::filesystem::path m_ownData;
+    std::optional<TempFolder> m_ownData;
 };
 
 }  // namespace vantrel::test

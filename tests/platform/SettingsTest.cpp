@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "app/Settings.h"
+#include "platform/Settings.h"
 
 namespace vantrel {
 namespace {
