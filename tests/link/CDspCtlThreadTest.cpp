@@ -254,6 +254,26 @@ TEST_F(PacingTest, StoresAreAnsweredByNumberAfterThePendingEdits) {
     EXPECT_EQ(requests[before].command, CMD_SET_LEVEL) << "the level before the store";
 }
 
+// The whole-configuration requests are queued like the rest and handled in order of posting; an
+// update offer declined sends nothing.
+TEST_F(PacingTest, WholeConfigurationRequestsRunInTheirOrder) {
+    worker.PostConnect({4, 0, 1, 5, 1, 0, 'Q', 'V', 2, 0}, 1);
+    worker.Post(TM_GET_SETUPS);
+    SetupArray setups{};
+    worker.PostSaveSetups(setups, 3);
+    worker.PostUpdateFirmware({4, 0, 1, 5, 1, 0, 'Q', 'V', 2, 0});
+    worker.ProcessPending();
+    std::vector<std::string> seen;
+    for (const auto& m : sink.Messages()) {
+        if (m.message == UM_SETUPS_LOADED) seen.push_back("loaded");
+        if (m.message == UM_STORE_FINISHED) seen.push_back(m.success ? "stored" : "not stored");
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"loaded", "loaded", "stored"}));
+    EXPECT_EQ(sink.Texts().back(), "Save setup data OK.");
+    EXPECT_EQ(amp->ReadMemory(sim::kActiveSetupAddress, 1)[0], 3);
+    EXPECT_TRUE(Sent(CMD_WRITE_FIRMWARE).empty());
+}
+
 TEST(WorkerThread, StopCancelsATransactionInsteadOfWaitingForIt) {
     sim::SimOptions options;
     options.port = 0;
