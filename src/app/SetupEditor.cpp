@@ -95,31 +95,25 @@ void SetupEditor::OnSetup(int s) {
     if (s == m_ctx.SetupIndex()) return;
 
     // The question concerns the setup being left, so it is judged before the new one changes.
-    const bool online = m_ctx.sink.Online();
-    const bool unsaved = online && m_ctx.Unsaved();
+    const bool unsaved = m_ctx.sink.Online() && m_ctx.Unsaved();
     const bool store = unsaved && m_ctx.AskYesNo(kSaveQuestion, kWarning);
     if (unsaved && !store) {
         // The changes are dropped: the window and the amplifier go back to the stored tune.
         m_ctx.sink.RevertImage();
         m_ctx.model.Setups = m_ctx.tune.savedSetups;
-        m_ctx.model.ANS = m_ctx.tune.savedAns;
+        if (m_ctx.model.ANS != m_ctx.tune.savedAns) {
+            m_ctx.model.ANS = m_ctx.tune.savedAns;
+            m_ctx.sink.SetNoiseKiller(m_ctx.model.ANS);
+        }
     }
     m_ctx.model.CurrentSetupIndex = s;
     k.MuteBtn->SetCheck(0);
-    if (!online) {
-        SetupRecord& setup = m_ctx.Setup();
-        setup.MasterMute = 0;
-        for (int c = 0; c < m_ctx.ChannelCount(); ++c) setup.Channels[At(c)].Mute = 0;
-        m_ctx.refresh.RefreshSetupDisplay(s);
-        return;
-    }
-    // The amplifier goes to the new setup first, so the unmuting lands in it.
+    UnmuteSetup(s);
+    // A store activates the new setup once stored; otherwise the amplifier is told (online).
     if (store) {
-        UnmuteSetup(s);
         PostStore(s, true);
     } else {
         m_ctx.sink.LoadSetup(s);
-        UnmuteSetup(s);
     }
     m_ctx.refresh.RefreshSetupDisplay(s);
 }
