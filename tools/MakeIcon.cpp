@@ -22,7 +22,7 @@ namespace {
 
 constexpr const char* kIconId = "org.vantrel.Vantrel";
 
-// The skin's colours (tools/MakeSkin.cpp): window gradient, panel border, ring, accent, mark.
+// The skin's colours (tools/skin/Palette.h): window gradient, panel border, ring, accent, mark.
 const QColor kTileTop(0x14, 0x19, 0x20);
 const QColor kTileBottom(0x0c, 0x0f, 0x14);
 const QColor kTileBorder(0x2e, 0x38, 0x45);

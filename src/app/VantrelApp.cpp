@@ -103,7 +103,7 @@ void AnswerHelpOrVersion(int argc, char** argv) {
 }  // namespace
 
 void ApplySkinPalette(QApplication& app) {
-    // Colours of the default skin (tools/MakeSkin.cpp), so that menus and dialogs match the
+    // Colours of the default skin (tools/skin/Palette.h), so that menus and dialogs match the
     // window: panels, fields, value text and the amber accent for what is selected.
     const QColor panel(0x1c, 0x23, 0x2c);
     const QColor panelDark(0x16, 0x1b, 0x22);

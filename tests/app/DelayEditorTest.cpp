@@ -9,11 +9,6 @@ namespace {
 
 class DelayEditorTest : public test::EditorTest {
 protected:
-    std::vector<std::size_t> ParamOffsets() const {
-        std::vector<std::size_t> out;
-        for (const auto& p : sink.Params()) out.push_back(p.offset);
-        return out;
-    }
     std::uint32_t DelayWord(int c) { return Word(InSetup(DelayPairOffset(c))); }
     std::uint32_t GainWord(int c) { return Word(InSetup(OutputGainOffset(c))); }
 };
@@ -70,7 +65,7 @@ TEST_F(DelayEditorTest, NothingIsSentWhileTheSectionIsOffAndSwitchingSendsBoth) 
     EXPECT_EQ(Ch(2).DelayOn, 1);
     EXPECT_TRUE(K().TimeLedStc[2]->IsLedOn());
     EXPECT_EQ(K().ChTRIMStc[2]->Text(), "-12.0");
-    EXPECT_EQ(ParamOffsets(), (std::vector<std::size_t>{InSetup(kDelayAreaOffset),
+    EXPECT_EQ(sink.ParamOffsets(), (std::vector<std::size_t>{InSetup(kDelayAreaOffset),
                                                         InSetup(OutputGainOffset(2))}));
     EXPECT_EQ(DelayWord(2), static_cast<std::uint32_t>(delay * 65536.0));
     EXPECT_EQ(GainWord(2), EncodeValueWord(TrimFactor(12.0f) * kUnitScale)) << "-12 dB";
@@ -99,7 +94,7 @@ TEST_F(DelayEditorTest, KnobsSendOnlyTheirChannelOnTheGrid) {
     Turn(K().TimeAtnKnob[0], 2.96f);
     EXPECT_FLOAT_EQ(Ch(0).Trim, 3.0f);
     EXPECT_EQ(K().TrimEdt[0]->Text(), "-3.0 dB");
-    EXPECT_EQ(ParamOffsets(), (std::vector<std::size_t>{InSetup(kDelayAreaOffset),
+    EXPECT_EQ(sink.ParamOffsets(), (std::vector<std::size_t>{InSetup(kDelayAreaOffset),
                                                         InSetup(OutputGainOffset(0))}));
     EXPECT_EQ(DelayWord(1), 0u);
 }
@@ -110,7 +105,7 @@ TEST_F(DelayEditorTest, OneChannelModelMirrorsTheFirstTwoChannels) {
     Click(K().TimeONBtn[1]);
     EXPECT_EQ(Ch(0).DelayOn, 1);
     EXPECT_EQ(K().TimeONBtn[0]->GetCheck(), 1);
-    EXPECT_EQ(ParamOffsets(),
+    EXPECT_EQ(sink.ParamOffsets(),
               (std::vector<std::size_t>{InSetup(kDelayAreaOffset), InSetup(OutputGainOffset(1)),
                                         InSetup(kDelayAreaOffset), InSetup(OutputGainOffset(0))}));
 

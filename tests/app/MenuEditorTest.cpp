@@ -62,12 +62,6 @@ protected:
         Reshow();
     }
 
-    std::vector<std::pair<int, int>> LevelPosts() const {
-        std::vector<std::pair<int, int>> out;
-        for (const auto& p : sink.Levels()) out.emplace_back(p.channel, p.value);
-        return out;
-    }
-
     // The one parameter post is the whole image of `setup`, and every setup's image follows the
     // model.
     void ExpectSetupImageSent(int setup) {
@@ -170,7 +164,7 @@ TEST_F(MenuEditorTest, PasteSetupCopiesTheWholeSetupAsItStandsWhenPasted) {
     EXPECT_TRUE(std::equal(source->begin(), source->end(), target->begin()));
     ExpectSetupImageSent(2);
     // The levels travel outside the setup image.
-    EXPECT_EQ(LevelPosts(), (std::vector<std::pair<int, int>>{{0, 1}, {1, 9}, {2, 1}, {3, 1}}));
+    EXPECT_EQ(sink.LevelPosts(), (std::vector<std::pair<int, int>>{{0, 1}, {1, 9}, {2, 1}, {3, 1}}));
 }
 
 TEST_F(MenuEditorTest, PasteChannelCopiesTheStripOntoTheTargetAndItsLinkedPartner) {
@@ -199,7 +193,7 @@ TEST_F(MenuEditorTest, PasteChannelCopiesTheStripOntoTheTargetAndItsLinkedPartne
         EXPECT_EQ(Ch(3).CustomEQ[0].Gain, -4.0f);
         EXPECT_EQ(K().HighPassEdit[1]->Text(), QString("180 Hz")) << "redisplayed";
         ExpectSetupImageSent(0);
-        EXPECT_EQ(LevelPosts(), (std::vector<std::pair<int, int>>{{2, 11}, {3, 11}}));
+        EXPECT_EQ(sink.LevelPosts(), (std::vector<std::pair<int, int>>{{2, 11}, {3, 11}}));
     }
 }
 
@@ -276,7 +270,7 @@ TEST_F(MenuEditorTest, ResetChannelResetsItsPairWhenLinkedOrInTheBassMode) {
         EXPECT_EQ(Ch(3).LowPassOn, row.partnerReset && row.mode == 2 ? 1 : 0);
         EXPECT_EQ(Ch(3).Mute, row.partnerReset ? 0 : 1);
         ExpectSetupImageSent(0);
-        EXPECT_EQ(LevelPosts(), (std::vector<std::pair<int, int>>{{2, 1}, {3, 1}}));
+        EXPECT_EQ(sink.LevelPosts(), (std::vector<std::pair<int, int>>{{2, 1}, {3, 1}}));
     }
 }
 
@@ -331,7 +325,7 @@ TEST_F(MenuEditorTest, ResetSetupResetsOnlyTheCurrentSetup) {
     EXPECT_EQ(Setup(0).Channels[1].LevelVal, 9.0f);
     EXPECT_EQ(Setup(0).Channels[2].CustomEQ[0].Gain, 4.0f);
     ExpectSetupImageSent(1);
-    EXPECT_EQ(LevelPosts(), (std::vector<std::pair<int, int>>{{0, 1}, {1, 1}, {2, 1}, {3, 1}}));
+    EXPECT_EQ(sink.LevelPosts(), (std::vector<std::pair<int, int>>{{0, 1}, {1, 1}, {2, 1}, {3, 1}}));
 }
 
 TEST_F(MenuEditorTest, OfflinePasteAndResetChangeTheModelAndSendNothing) {

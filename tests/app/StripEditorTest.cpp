@@ -11,16 +11,6 @@ namespace {
 
 class StripEditorTest : public test::EditorTest {
 protected:
-    std::vector<std::pair<int, int>> LevelPosts() const {
-        std::vector<std::pair<int, int>> out;
-        for (const auto& p : sink.Levels()) out.emplace_back(p.channel, p.value);
-        return out;
-    }
-    std::vector<std::size_t> ParamOffsets() const {
-        std::vector<std::size_t> out;
-        for (const auto& p : sink.Params()) out.push_back(p.offset);
-        return out;
-    }
     std::uint8_t GroupFlag() { return Model().CurrentSetup().GroupFlag; }
 };
 
@@ -47,11 +37,11 @@ TEST_F(StripEditorTest, LinkingCopiesTheSelectedChannelAndSendsTheCopy) {
     EXPECT_EQ(K().GroupCtlBtn[1]->GetCheck(), 1);
     // Channel 1's copy: gain, high-pass, low-pass, level, then delay and gain (its section is on).
     const std::size_t s = SetupImageOffset(0);
-    EXPECT_EQ(ParamOffsets(),
+    EXPECT_EQ(sink.ParamOffsets(),
               (std::vector<std::size_t>{s + OutputGainOffset(0), s + HighPassOffset(0),
                                         s + LowPassOffset(0), s + kDelayAreaOffset,
                                         s + OutputGainOffset(0)}));
-    EXPECT_EQ(LevelPosts(), (std::vector<std::pair<int, int>>{{0, 12}}));
+    EXPECT_EQ(sink.LevelPosts(), (std::vector<std::pair<int, int>>{{0, 12}}));
     EXPECT_EQ(Word(InSetup(OutputGainOffset(0))), 0u) << "muted";
     for (const auto& p : sink.Params()) {
         EXPECT_EQ(p.bytes, std::vector<std::uint8_t>(sink.image.begin() + p.offset,
@@ -117,7 +107,7 @@ TEST_F(StripEditorTest, LevelStepsMoveThePairAndAlwaysPostBothLevels) {
         EXPECT_EQ(K().CHLevelBar[3]->GetLevel(), LevelBarPercent(c.want));
         EXPECT_EQ(K().LevelPlusBtn[1]->GetCheck(), 0);
         const int w = static_cast<int>(c.want);
-        EXPECT_EQ(LevelPosts(), (std::vector<std::pair<int, int>>{{2, w}, {3, w}})) << c.start;
+        EXPECT_EQ(sink.LevelPosts(), (std::vector<std::pair<int, int>>{{2, w}, {3, w}})) << c.start;
         EXPECT_EQ(sink.image[SwitchRecordOffset(0, 3) + kSwitchLevel], w);
     }
 }
@@ -127,7 +117,7 @@ TEST_F(StripEditorTest, TypedLevelAppliesOnlyANumberToAnUnlockedPair) {
     EXPECT_EQ(Ch(0).LevelVal, 8.0f);
     EXPECT_EQ(Ch(1).LevelVal, 8.0f);
     EXPECT_EQ(K().LevelEdit[0]->Text(), "50.00 %");
-    EXPECT_EQ(LevelPosts(), (std::vector<std::pair<int, int>>{{0, 8}, {1, 8}}));
+    EXPECT_EQ(sink.LevelPosts(), (std::vector<std::pair<int, int>>{{0, 8}, {1, 8}}));
 
     // Garbage and an empty box change nothing and show the level again.
     for (const char* text : {"abc", "", "-"}) {
@@ -169,7 +159,7 @@ TEST_F(StripEditorTest, MutesFollowEachOtherAndSendTheGatedGain) {
     Click(K().EQMuteBtn[3]);
     EXPECT_EQ(Model().CurrentSetup().MasterMute, 1);
     EXPECT_EQ(K().MuteBtn->GetCheck(), 1);
-    EXPECT_EQ(ParamOffsets(), (std::vector<std::size_t>{InSetup(OutputGainOffset(0)),
+    EXPECT_EQ(sink.ParamOffsets(), (std::vector<std::size_t>{InSetup(OutputGainOffset(0)),
                                                         InSetup(OutputGainOffset(1)),
                                                         InSetup(OutputGainOffset(2)),
                                                         InSetup(OutputGainOffset(3))}));

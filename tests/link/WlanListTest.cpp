@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "support/ReservedPort.h"
 #include "link/WlanList.h"
 #include "platform/DirectLinkSource.h"
 #include "support/FakeWifiSource.h"
@@ -263,8 +264,13 @@ TEST(DirectLinkSourceTest, AlwaysLinkedToTheAdaptorAndReachableWhenItsPortOpens)
     EXPECT_TRUE(list.IsChosenNetwork(connection.ssid));
 
     EXPECT_TRUE(list.AdaptorReachable("127.0.0.1", "Direct link"));
-    listener.Close();  // the port is now closed: refused at once
-    EXPECT_FALSE(list.AdaptorReachable("127.0.0.1", "Direct link"));
+    // A port held by nobody listening: refused at once.
+    const test::ReservedPort closed;
+    ASSERT_NE(closed.Port(), 0u);
+    DirectLinkSource refused("127.0.0.1", closed.Port());
+    WlanList refusedList(refused);
+    ASSERT_TRUE(refusedList.EnumInterfaces());
+    EXPECT_FALSE(refusedList.AdaptorReachable("127.0.0.1", "Direct link"));
 
     EXPECT_FALSE(DirectLinkSource("", listener.Port()).ProbeAdaptor());
     EXPECT_FALSE(DirectLinkSource("127.0.0.1", 70000).ProbeAdaptor());

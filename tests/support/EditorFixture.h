@@ -91,6 +91,21 @@ public:
         }
         return out;
     }
+    // (channel, level) of each level post, and the offset of each parameter post.
+    std::vector<std::pair<int, int>> LevelPosts() const {
+        std::vector<std::pair<int, int>> out;
+        for (const Post& p : posts) {
+            if (p.level) out.emplace_back(p.channel, p.value);
+        }
+        return out;
+    }
+    std::vector<std::size_t> ParamOffsets() const {
+        std::vector<std::size_t> out;
+        for (const Post& p : posts) {
+            if (!p.level) out.push_back(p.offset);
+        }
+        return out;
+    }
     std::vector<Post> Levels() const {
         std::vector<Post> out;
         for (const Post& p : posts) {

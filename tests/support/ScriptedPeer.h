@@ -1,18 +1,33 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 namespace vantrel::test {
+
+// Waits (at most 5 s) until the kernel has sent everything written to `fd`, so that the next
+// write cannot join the same segment.
+inline void WaitUntilSent(int fd) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    int unsent = 0;
+    while (::ioctl(fd, SIOCOUTQNSD, &unsent) == 0 && unsent > 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
 
 // A loopback peer that answers each connection's first request frame with scripted bytes, sent
 // in the given chunks. For replies the virtual amplifier would never produce.
@@ -55,6 +70,9 @@ private:
         for (const Chunks& reply : m_replies) {
             if (!WaitReadable(m_listen)) return;
             const int fd = ::accept(m_listen, nullptr, nullptr);
+            // Each chunk leaves as a segment of its own: no coalescing of small writes.
+            const int on = 1;
+            if (fd >= 0) ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
             std::vector<std::uint8_t> request;
             std::uint8_t buf[4096];
             // One request frame: 5 header bytes, the payload, check and end byte.
@@ -70,6 +88,7 @@ private:
             }
             for (const auto& chunk : reply) {
                 ::send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL);
+                WaitUntilSent(fd);
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));  // separate TCP segments
             }
             ::close(fd);
