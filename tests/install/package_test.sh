@@ -72,11 +72,16 @@ owner_of() {
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 depend_names=$(sed -e 's/([^)]*)//g' -e 's/|/,/g' <<<"$depends" | tr ',' '\n' | tr -d ' ')
-for program in vantrel vantrel-sim vantrel-cli; do
+# A sanitizer build links more than the release build does (the runtimes, and libraries that
+# --as-needed would drop): its package is never shipped, so only a release build is held to this.
+programs_checked="vantrel vantrel-sim vantrel-cli"
+if [ -n "$sanitize" ]; then
+  echo "note Depends against direct links: checked by the release build, not this $sanitize one"
+  programs_checked=""
+fi
+for program in $programs_checked; do
   libraries=$(ldd "$bin/$program")
   for soname in $(objdump -p "$bin/$program" | awk '$1 == "NEEDED" {print $2}'); do
-    # A sanitizer build links the sanitizer runtimes, which no shipped package needs.
-    if [ -n "$sanitize" ] && [[ $soname =~ ^lib(a|ub|t|l|hwa)san\. ]]; then continue; fi
     path=$(awk -v so="$soname" '$1 == so && $2 == "=>" {print $3}' <<<"$libraries")
     if [ -z "$path" ] || [ "$path" = "not" ]; then
       echo "FAIL $program: $soname is not found on this system"; fail=1; continue
