@@ -118,7 +118,8 @@ int main(int argc, char** argv) {
     const QSize spectrumSize(kSpectrumWidth, kSpectrumHeight);
     const bool laidOut =
         CheckPage(skin, kMain, pageSize, "main") && CheckPage(skin, kEq, pageSize, "EQ") &&
-        CheckPage(skin, kSpectrum, spectrumSize, "spectrum") && CheckTextsFit(skin);
+        CheckPage(skin, kSpectrum, spectrumSize, "spectrum") && CheckTextsFit(skin) &&
+        CheckControlTable(skin);
     if (!laidOut) return 1;
 
     skin.pictures.emplace(kMainBackground, PaintBackground(skin, kMain, pageSize));

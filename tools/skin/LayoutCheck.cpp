@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QRect>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "Backgrounds.h"
 #include "Palette.h"
 #include "model/ParameterModel.h"
+#include "skin/SkinTable.h"
 
 namespace makeskin {
 
@@ -138,6 +140,23 @@ bool CheckPage(const Skin& skin, unsigned page, QSize size, const char* name) {
                              qPrintable(boxes[i].what), qPrintable(boxes[j].what));
                 ok = false;
             }
+    }
+    return ok;
+}
+
+bool CheckControlTable(const Skin& skin) {
+    QSet<QString> drawn;
+    for (const Control& c : skin.controls) drawn.insert(c.section);
+    bool ok = true;
+    for (const vantrel::SkinControlSpec& spec : vantrel::SkinControlTable()) {
+        const int sections = spec.kind == vantrel::SkinKind::BandFaderBank ? 1 : spec.count;
+        for (int index = 0; index < sections; ++index) {
+            const QString section = QString::fromStdString(spec.SectionOf(index));
+            if (drawn.contains(section)) continue;
+            std::fprintf(stderr, "vantrel-make-skin: the window's control %s has no section\n",
+                         qPrintable(section));
+            ok = false;
+        }
     }
     return ok;
 }
