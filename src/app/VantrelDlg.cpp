@@ -182,8 +182,6 @@ void VantrelDlg::SetUpWorker(const WindowOptions& options) {
     hooks.showSignalPictures = [this](const SignalImageKeys& keys) {
         ShowSignalPictures(keys.standard, keys.alternate);
     };
-    // The window keeps its tune until the amplifier's has arrived: a connect that fails leaves
-    // what was shown, and one that succeeds replaces it at the takeover.
     hooks.connectRecord = [this] {
         return std::pair{m_version, static_cast<int>(m_catalogue.Entries.size())};
     };

@@ -62,7 +62,7 @@ void WorkerSession::Start(const Adaptor& adaptor,
     ConnectionMonitorHooks hooks;
     hooks.showPrompt = m_hooks.showPrompt;
     hooks.showSignalPictures = m_hooks.showSignalPictures;
-    hooks.resetSetups = m_hooks.resetSetups;
+    // No reset before connecting: the window keeps its tune until the amplifier's has arrived.
     hooks.postConnect = [this] {
         if (!m_hooks.connectRecord) return;
         const auto [version, catalogueCount] = m_hooks.connectRecord();

@@ -33,8 +33,6 @@ struct WorkerSessionHooks {
     std::function<void(const WindowMessage&)> workerMessage;
     std::function<void(const QString&)> showPrompt;
     std::function<void(const SignalImageKeys&)> showSignalPictures;
-    // The connection monitor starts a new connection: the window's setups go back to reset values.
-    std::function<void()> resetSetups;
     // The firmware version record and the catalogue size for TM_CONNECT.
     std::function<std::pair<VersionRecord, int>()> connectRecord;
     // The adaptor link went down.
