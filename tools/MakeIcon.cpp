@@ -18,16 +18,19 @@
 #include <cstdio>
 #include <numbers>
 
+#include "skin/Palette.h"
+
 namespace {
 
 constexpr const char* kIconId = "org.vantrel.Vantrel";
 
-// The skin's colours (tools/skin/Palette.h): window gradient, panel border, ring, accent, mark.
-const QColor kTileTop(0x14, 0x19, 0x20);
-const QColor kTileBottom(0x0c, 0x0f, 0x14);
-const QColor kTileBorder(0x2e, 0x38, 0x45);
+// The skin's colours: window gradient, panel border and accent; ring and mark as the logo draws
+// them.
+const QColor& kTileTop = makeskin::kWindowTop;
+const QColor& kTileBottom = makeskin::kWindowBottom;
+const QColor& kTileBorder = makeskin::kPanelBorder;
+const QColor& kAccent = makeskin::kAccent;
 const QColor kRing(0x3a, 0x45, 0x53);
-const QColor kAccent(0xff, 0xb0, 0x2e);
 const QColor kVee(0xe8, 0xed, 0xf2);
 
 // Geometry in a 256-unit square. The ring, arc and V keep the logo's proportions: a ring of

@@ -24,10 +24,10 @@ void DelayEditor::Register(HandlerTable& table) {
             OnSwitch(c);
         });
         table.Add(UM_KNOB_CHANGED, k.TimeDlyKnob[i]->Id(), [this, c](const ControlMessage&) {
-            OnDelayKnob(c);
+            OnKnob(kDelay, c);
         });
         table.Add(UM_KNOB_CHANGED, k.TimeAtnKnob[i]->Id(), [this, c](const ControlMessage&) {
-            OnTrimKnob(c);
+            OnKnob(kTrim, c);
         });
         table.Add(UM_EDIT_ENTERED, k.DlyTimeEdt[i]->Id(), [this, c](const ControlMessage&) {
             OnTyped(c, Box::Time);
@@ -92,48 +92,50 @@ void DelayEditor::OnSwitch(int c) {
     }
 }
 
-void DelayEditor::SetDelay(int c, float ms) {
+// What the delay and the trim each are: the field, its knobs, the knob's value on the field's
+// grid, the controls that show it and the update that sends it.
+struct DelayEditor::Value {
+    float ChannelRecord::*field;
+    std::array<CKnob*, SkinControls::kChannels> SkinControls::*knobs;
+    float (*fromKnob)(float knobValue);
+    void (DelayEditor::*show)(int c);
+    ImagePosts (*update)(DeviceImage&, const ParameterModel&, int setup, int channel);
+};
+
+namespace {
+
+float DelayFromKnob(float value) { return QuantizeDelayTime(value); }
+float TrimFromKnob(float value) { return QuantizeTrim(-static_cast<double>(value)); }
+
+}  // namespace
+
+const DelayEditor::Value DelayEditor::kDelay{&ChannelRecord::DelayTime, &SkinControls::TimeDlyKnob,
+                                             DelayFromKnob, &DelayEditor::ShowDelay, UpdateDelay};
+const DelayEditor::Value DelayEditor::kTrim{&ChannelRecord::Trim, &SkinControls::TimeAtnKnob,
+                                            TrimFromKnob, &DelayEditor::ShowTrim, UpdateTrim};
+
+void DelayEditor::Set(const Value& what, int c, float value) {
     const int s = m_ctx.SetupIndex();
     const int mirror = Mirror(c);
     for (const int channel : {c, mirror}) {
         if (channel < 0) continue;
-        m_ctx.Setup().Channels[At(channel)].DelayTime = ms;
-        ShowDelay(channel);
+        m_ctx.Setup().Channels[At(channel)].*what.field = value;
+        (this->*what.show)(channel);
         // The knob that was turned keeps its own position; the others show the model.
-        CKnob* knob = m_ctx.controls.TimeDlyKnob[At(channel)];
-        if (QuantizeDelayTime(knob->Value()) != ms) knob->SetValue(ms);
+        CKnob* knob = (m_ctx.controls.*what.knobs)[At(channel)];
+        if (what.fromKnob(knob->Value()) != value) knob->SetValue(value);
         m_ctx.SyncPair(channel / 2);
         // Nothing goes out while the section is off; switching it on sends the value.
         m_ctx.sink.Send([&](DeviceImage& image) {
-            return UpdateDelay(image, m_ctx.model, s, channel);
-        });
-    }
-}
-
-void DelayEditor::SetTrim(int c, float trim) {
-    const int s = m_ctx.SetupIndex();
-    const int mirror = Mirror(c);
-    for (const int channel : {c, mirror}) {
-        if (channel < 0) continue;
-        m_ctx.Setup().Channels[At(channel)].Trim = trim;
-        ShowTrim(channel);
-        CKnob* knob = m_ctx.controls.TimeAtnKnob[At(channel)];
-        if (QuantizeTrim(-static_cast<double>(knob->Value())) != trim) knob->SetValue(trim);
-        m_ctx.SyncPair(channel / 2);
-        m_ctx.sink.Send([&](DeviceImage& image) {
-            return UpdateTrim(image, m_ctx.model, s, channel);
+            return what.update(image, m_ctx.model, s, channel);
         });
     }
 }
 
 // Knob values land on the value grids: a drag moves the knob by any amount per pixel, and the
 // amplifier and the preset take what the boxes show.
-void DelayEditor::OnDelayKnob(int c) {
-    SetDelay(c, QuantizeDelayTime(m_ctx.controls.TimeDlyKnob[At(c)]->Value()));
-}
-
-void DelayEditor::OnTrimKnob(int c) {
-    SetTrim(c, QuantizeTrim(-static_cast<double>(m_ctx.controls.TimeAtnKnob[At(c)]->Value())));
+void DelayEditor::OnKnob(const Value& what, int c) {
+    Set(what, c, what.fromKnob((m_ctx.controls.*what.knobs)[At(c)]->Value()));
 }
 
 void DelayEditor::OnTyped(int c, Box box) {
@@ -153,13 +155,13 @@ void DelayEditor::OnTyped(int c, Box box) {
     }
     switch (box) {
         case Box::Time:
-            SetDelay(c, QuantizeDelayTime(*typed));
+            Set(kDelay, c, QuantizeDelayTime(*typed));
             break;
         case Box::Distance:
-            SetDelay(c, QuantizeDelayDistance(*typed));
+            Set(kDelay, c, QuantizeDelayDistance(*typed));
             break;
         case Box::Trim:
-            SetTrim(c, QuantizeTrim(*typed));
+            Set(kTrim, c, QuantizeTrim(*typed));
             break;
     }
 }

@@ -14,16 +14,18 @@ public:
 
 private:
     enum class Box { Time, Distance, Trim };
+    // The delay time or the trim: how each is held, shown and sent.
+    struct Value;
+    static const Value kDelay;
+    static const Value kTrim;
 
     void OnSwitch(int c);
-    void OnDelayKnob(int c);
-    void OnTrimKnob(int c);
+    void OnKnob(const Value& what, int c);
     void OnTyped(int c, Box box);
 
     // The new value into the model, every control that shows it, and the amplifier; then the
     // same for the partner of a one-channel model.
-    void SetDelay(int c, float ms);
-    void SetTrim(int c, float trim);
+    void Set(const Value& what, int c, float value);
     void ShowSwitch(int c);
     void ShowDelay(int c);
     void ShowTrim(int c);

@@ -35,11 +35,6 @@ bool PairSet(std::uint8_t flags, int pair) {
     return Bit(flags, 2 * pair) && Bit(flags, 2 * pair + 1);
 }
 
-// The channel the crossover panel of pair p shows.
-int ShownPairChannel(std::uint8_t groupFlag, int pair) {
-    return Bit(groupFlag, 2 * pair + 1) ? 2 * pair + 1 : 2 * pair;
-}
-
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 std::array<CGdipButton*, kSlopeCount> HighSlopeButtons(const SkinControls& k, int p) {
@@ -159,7 +154,7 @@ void DisplayRefresh::ShowPairStrip(const SetupRecord& setup, int pair) {
     k.GroupBtn[p]->SetCheck(PairSet(setup.GroupFlag, pair));
     k.Eq2GroupBtn[p]->SetCheck(PairSet(setup.GroupEQFlag, pair));
 
-    const ChannelRecord& ch = setup.Channels[At(ShownPairChannel(setup.GroupFlag, pair))];
+    const ChannelRecord& ch = setup.Channels[At(ShownStripChannel(setup.GroupFlag, pair))];
     k.LevelMuteBtn[p]->SetCheck(ch.Mute);
     k.LevelLockBtn[p]->SetCheck(ch.LevelLock);
     k.HighONBtn[p]->SetCheck(ch.HighPassOn);
@@ -255,7 +250,7 @@ void DisplayRefresh::LayoutChannelStrips() {
     }
     for (int p = 0; p < static_cast<int>(SkinControls::kStrips); ++p) {
         if (p < n / 2) {
-            EnablePairStrip(setup.Channels[At(ShownPairChannel(setup.GroupFlag, p))], p);
+            EnablePairStrip(setup.Channels[At(ShownStripChannel(setup.GroupFlag, p))], p);
         } else {
             DisablePairStrip(p);
         }

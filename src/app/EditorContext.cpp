@@ -39,6 +39,21 @@ int EditorContext::PopupMenu(const std::vector<MenuItem>& items, QPoint screenPo
     return chosen ? chosen->data().toInt() : 0;
 }
 
+void EditorContext::SendCurrentSetup(const std::vector<int>& levelChannels) {
+    const int current = SetupIndex();
+    sink.Send([&](DeviceImage& image) {
+        ImagePosts posts;
+        for (int s = 0; s < kSetupCount; ++s) {
+            ImagePosts rebuilt = RebuildSetupImage(image, model, s);
+            if (s == current) posts.Append(rebuilt);
+        }
+        for (const int c : levelChannels) {
+            if (auto level = UpdateLevel(image, model, current, c)) posts.AddLevel(*level);
+        }
+        return posts;
+    });
+}
+
 bool EditorContext::Unsaved() const {
     return tune.marksChanged || model.ANS != tune.savedAns ||
            !SameAmplifierTune(model.Setups, tune.savedSetups, EffectiveChannelCount(model)) ||
@@ -49,18 +64,6 @@ void EditorContext::MarkSaved() {
     tune.savedSetups = model.Setups;
     tune.savedAns = model.ANS;
     tune.marksChanged = false;
-}
-
-std::vector<int> PairTargets(std::uint8_t groupFlag, int pair) {
-    std::vector<int> targets;
-    for (int c = 2 * pair; c <= 2 * pair + 1; ++c) {
-        if (((groupFlag >> c) & 1u) != 0) targets.push_back(c);
-    }
-    return targets;
-}
-
-int ShownStripChannel(std::uint8_t groupFlag, int pair) {
-    return ((groupFlag >> (2 * pair + 1)) & 1u) != 0 ? 2 * pair + 1 : 2 * pair;
 }
 
 QString ToQString(const std::string& text) { return QString::fromStdString(text); }

@@ -129,18 +129,15 @@ struct EditorContext {
     void Prompt(const QString& text) const {
         if (showPrompt) showPrompt(text);
     }
+    // After a change of whole setups: every setup's image is rebuilt from the model, and the
+    // current one, which is the one playing, is sent whole with the levels of `levelChannels`.
+    void SendCurrentSetup(const std::vector<int>& levelChannels);
     // The model, the marks or the image differ from what the amplifier last stored or sent.
     bool Unsaved() const;
     // What the model holds now is what the amplifier holds.
     void MarkSaved();
     int PopupMenu(const std::vector<MenuItem>& items, QPoint screenPoint) const;
 };
-
-// Channels of pair p that an edit of the pair strip reaches: 2p when its GroupFlag bit is set,
-// then 2p + 1 when its bit is set.
-std::vector<int> PairTargets(std::uint8_t groupFlag, int pair);
-// The channel the strip of pair p shows: 2p + 1 when its bit is set, else 2p.
-int ShownStripChannel(std::uint8_t groupFlag, int pair);
 
 QString ToQString(const std::string& text);
 

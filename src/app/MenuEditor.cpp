@@ -206,19 +206,7 @@ void MenuEditor::Reset() {
 void MenuEditor::ShowAndSend(const std::vector<int>& levelChannels) {
     const int s = m_ctx.SetupIndex();
     m_ctx.refresh.RefreshSetupDisplay(s);
-    m_ctx.sink.Send([&](DeviceImage& image) {
-        ImagePosts posts;
-        // Every setup is rebuilt so the image follows the model wherever it changed; only the
-        // current one is playing, so only it is sent.
-        for (int setup = 0; setup < kSetupCount; ++setup) {
-            const ImagePosts rebuilt = RebuildSetupImage(image, m_ctx.model, setup);
-            if (setup == s) posts.Append(rebuilt);
-        }
-        for (int c : levelChannels) {
-            if (auto level = UpdateLevel(image, m_ctx.model, s, c)) posts.AddLevel(*level);
-        }
-        return posts;
-    });
+    m_ctx.SendCurrentSetup(levelChannels);
 }
 
 }  // namespace vantrel

@@ -125,18 +125,9 @@ void SetupEditor::OnStore() {
 }
 
 void SetupEditor::SendCurrentSetup() {
-    const int current = m_ctx.SetupIndex();
-    m_ctx.sink.Send([&](DeviceImage& image) {
-        ImagePosts posts;
-        for (int s = 0; s < kSetupCount; ++s) {
-            ImagePosts rebuilt = RebuildSetupImage(image, m_ctx.model, s);
-            if (s == current) posts.Append(rebuilt);
-        }
-        for (int c = 0; c < ImageChannelCount(m_ctx.model); ++c) {
-            if (auto level = UpdateLevel(image, m_ctx.model, current, c)) posts.AddLevel(*level);
-        }
-        return posts;
-    });
+    std::vector<int> levelChannels;
+    for (int c = 0; c < ImageChannelCount(m_ctx.model); ++c) levelChannels.push_back(c);
+    m_ctx.SendCurrentSetup(levelChannels);
 }
 
 void SetupEditor::OnReset() {

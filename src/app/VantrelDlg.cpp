@@ -364,15 +364,7 @@ void VantrelDlg::TakeOverSetups() {
     m_refresh->SetAdaptorLink(true, marks);
     RefreshSetupDisplay();
     if (keepWindowTune) {
-        const int current = m_model.CurrentSetupIndex;
-        m_editPath.Send([&](DeviceImage& image) {
-            ImagePosts posts;
-            for (int s = 0; s < kSetupCount; ++s) {
-                ImagePosts rebuilt = RebuildSetupImage(image, m_model, s);
-                if (s == current) posts.Append(rebuilt);
-            }
-            return posts;
-        });
+        m_editorContext->SendCurrentSetup({});
         m_editPath.SetNoiseKiller(m_model.ANS);
     }
     m_setupsLoaded = true;

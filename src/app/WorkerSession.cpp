@@ -77,8 +77,9 @@ void WorkerSession::Start(const Adaptor& adaptor,
 }
 
 void WorkerSession::OnWorkerMessage(const WindowMessage& message) {
-    if (message.message == UM_STORE_FINISHED) {
-        m_storeResults[static_cast<std::uint32_t>(message.lParam)] = message.success;
+    if (message.message == UM_STORE_FINISHED && m_awaitedStore &&
+        static_cast<std::uint32_t>(message.lParam) == *m_awaitedStore) {
+        m_awaitedResult = message.success;
     }
     if (m_hooks.workerMessage) m_hooks.workerMessage(message);
 }
@@ -203,18 +204,20 @@ bool WorkerSession::FinalStore(const ParameterModel& model) {
     const std::optional<std::uint32_t> request =
         Store(model, static_cast<std::uint8_t>(model.CurrentSetupIndex));
     if (!request) return false;
+    m_awaitedStore = request;
+    m_awaitedResult.reset();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // The answer to this request, however long other work holds the worker first.
     QElapsedTimer timer;
     timer.start();
-    while (!m_storeResults.count(*request) && timer.elapsed() < kFinalStoreLimitMs) {
+    while (!m_awaitedResult && timer.elapsed() < kFinalStoreLimitMs) {
         QEventLoop loop;
         QTimer::singleShot(10, &loop, &QEventLoop::quit);
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     QApplication::restoreOverrideCursor();
-    const auto it = m_storeResults.find(*request);
-    return it != m_storeResults.end() && it->second;
+    m_awaitedStore.reset();
+    return m_awaitedResult.value_or(false);
 }
 
 void WorkerSession::UpdateFirmware(const VersionRecord& version) {

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -108,8 +107,9 @@ private:
     std::unique_ptr<WifiSource> m_wifiSource;
     std::unique_ptr<WlanList> m_wlan;
     std::unique_ptr<ConnectionMonitor> m_monitor;
-    // Answers to store requests, by number, as they come back.
-    std::map<std::uint32_t, bool> m_storeResults;
+    // The store the final store waits on, and its answer once it has come back.
+    std::optional<std::uint32_t> m_awaitedStore;
+    std::optional<bool> m_awaitedResult;
 };
 
 }  // namespace vantrel

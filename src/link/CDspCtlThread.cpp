@@ -125,18 +125,8 @@ void CDspCtlThread::PostLevel(std::uint8_t target, std::uint8_t value) {
 }
 
 void CDspCtlThread::SendPendingEdits() {
-    while (!m_pendingParams.empty()) {
-        const PendingParams pending = m_pendingParams.front();
-        m_pendingParams.erase(m_pendingParams.begin());
-        SendParams(pending);
-        --m_pendingEdits;
-    }
-    while (!m_pendingLevels.empty()) {
-        const PendingLevel pending = m_pendingLevels.front();
-        m_pendingLevels.erase(m_pendingLevels.begin());
-        SendLevel(pending);
-        --m_pendingEdits;
-    }
+    SendAll(m_pendingParams, &CDspCtlThread::SendParams);
+    SendAll(m_pendingLevels, &CDspCtlThread::SendLevel);
 }
 
 void CDspCtlThread::Dispatch(const ThreadMessage& message) {
@@ -210,49 +200,41 @@ void CDspCtlThread::OnTimer(std::uint32_t id) {
         SendSetup();
         return;
     }
-    // The entry leaves the list before its transaction, so a post arriving meanwhile starts a
-    // new burst for the same words.
-    const auto params = std::find_if(m_pendingParams.begin(), m_pendingParams.end(),
-                                     [id](const PendingParams& p) { return p.timer == id; });
-    if (params != m_pendingParams.end()) {
-        PendingParams pending = *params;
-        m_pendingParams.erase(params);
-        if (SendParams(pending) == Sent::Lost && pending.retries < kSendRetries) {
-            // Unless a newer post of the same words came meanwhile, which carries them anyway.
-            ++pending.retries;
-            Requeue(m_pendingParams, pending, [&](const PendingParams& p) {
-                return p.offset == pending.offset && p.length == pending.length;
-            });
-            return;
-        }
-        --m_pendingEdits;
-        return;
-    }
-    const auto level = std::find_if(m_pendingLevels.begin(), m_pendingLevels.end(),
-                                    [id](const PendingLevel& p) { return p.timer == id; });
-    if (level != m_pendingLevels.end()) {
-        PendingLevel pending = *level;
-        m_pendingLevels.erase(level);
-        if (SendLevel(pending) == Sent::Lost && pending.retries < kSendRetries) {
-            ++pending.retries;
-            Requeue(m_pendingLevels, pending,
-                    [&](const PendingLevel& p) { return p.target == pending.target; });
-            return;
-        }
-        --m_pendingEdits;
+    if (!SendDue(m_pendingParams, id, &CDspCtlThread::SendParams)) {
+        SendDue(m_pendingLevels, id, &CDspCtlThread::SendLevel);
     }
 }
 
-template <typename Pending, typename Same>
-void CDspCtlThread::Requeue(std::vector<Pending>& list, Pending pending, Same same) {
-    if (std::any_of(list.begin(), list.end(), same)) {
+template <typename Pending>
+bool CDspCtlThread::SendDue(std::vector<Pending>& list, std::uint32_t id,
+                            Sent (CDspCtlThread::*send)(const Pending&)) {
+    const auto due =
+        std::find_if(list.begin(), list.end(), [id](const Pending& p) { return p.timer == id; });
+    if (due == list.end()) return false;
+    // The entry leaves the list before its transaction, so a post handled after it starts a new
+    // burst for the same words.
+    Pending pending = *due;
+    list.erase(due);
+    if ((this->*send)(pending) == Sent::Lost && pending.retries < kSendRetries) {
+        ++pending.retries;
+        pending.timer = NewTimerId();
+        pending.lastPost = 0;
+        list.push_back(pending);
+        Pace(list.back().lastPost, list.back().timer);
+    } else {
         --m_pendingEdits;
-        return;
     }
-    pending.timer = NewTimerId();
-    pending.lastPost = 0;
-    list.push_back(pending);
-    Pace(list.back().lastPost, list.back().timer);
+    return true;
+}
+
+template <typename Pending>
+void CDspCtlThread::SendAll(std::vector<Pending>& list,
+                            Sent (CDspCtlThread::*send)(const Pending&)) {
+    for (const Pending& pending : list) {
+        (this->*send)(pending);
+        --m_pendingEdits;
+    }
+    list.clear();
 }
 
 void CDspCtlThread::BeginBusy() {

@@ -114,10 +114,14 @@ private:
     void PostParams(std::size_t offset, std::size_t length);
     void PostLevel(std::uint8_t target, std::uint8_t value);
     Sent SendParams(const PendingParams& pending);
-    // Puts a lost entry back for another try, unless `same` finds a newer one already waiting.
-    template <typename Pending, typename Same>
-    void Requeue(std::vector<Pending>& list, Pending pending, Same same);
-    // Everything pending goes out now, in the order it was first posted.
+    // Sends the entry of `list` whose timer is `id`; one lost on the way goes back for another
+    // try one pacing interval later. False when no entry has that timer.
+    template <typename Pending>
+    bool SendDue(std::vector<Pending>& list, std::uint32_t id,
+                 Sent (CDspCtlThread::*send)(const Pending&));
+    // Sends every entry of `list` now, in order, without retries.
+    template <typename Pending>
+    void SendAll(std::vector<Pending>& list, Sent (CDspCtlThread::*send)(const Pending&));
     void SendPendingEdits();
     Sent SendLevel(const PendingLevel& pending);
     void SendSetup();

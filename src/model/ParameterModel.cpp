@@ -136,6 +136,18 @@ void InitSetups(ParameterModel& model) {
     model.ANS = 255;
 }
 
+std::vector<int> PairTargets(std::uint8_t groupFlag, int pair) {
+    std::vector<int> targets;
+    for (int c = 2 * pair; c <= 2 * pair + 1; ++c) {
+        if (((groupFlag >> c) & 1u) != 0) targets.push_back(c);
+    }
+    return targets;
+}
+
+int ShownStripChannel(std::uint8_t groupFlag, int pair) {
+    return ((groupFlag >> (2 * pair + 1)) & 1u) != 0 ? 2 * pair + 1 : 2 * pair;
+}
+
 void ResetSetup(ParameterModel& model, int s) {
     if (!IsSetupIndex(s)) return;
     const bool mode2 = model.Mode == 2;

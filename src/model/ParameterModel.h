@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace vantrel {
 
@@ -75,6 +76,11 @@ int EffectiveChannelCount(const ParameterModel& model);
 int ImageChannelCount(const ParameterModel& model);
 // The other channel of c's pair: c + 1 for even c, c - 1 for odd c.
 int PartnerChannel(int c);
+// Channels of pair p that an edit of the pair strip reaches: 2p when its GroupFlag bit is set,
+// then 2p + 1 when its bit is set.
+std::vector<int> PairTargets(std::uint8_t groupFlag, int pair);
+// The channel the strip of pair p shows: 2p + 1 when its bit is set, else 2p.
+int ShownStripChannel(std::uint8_t groupFlag, int pair);
 
 // The setups hold the same tune for the amplifier: every value the amplifier plays (mute, level,
 // filters, delay section, EQ) of the first `channelCount` channels of each setup. Locks, the

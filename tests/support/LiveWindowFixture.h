@@ -94,9 +94,12 @@ protected:
         }, 10000);
     }
 
-    std::vector<sim::VirtualAmplifier::Request> Burst(std::uint8_t command) const {
+    using Requests = std::vector<sim::VirtualAmplifier::Request>;
+
+    // The requests with `command` since the burst began.
+    Requests Burst(std::uint8_t command) const {
         const auto all = amp->Requests();
-        std::vector<sim::VirtualAmplifier::Request> out;
+        Requests out;
         for (std::size_t i = m_firstRequest; i < all.size(); ++i) {
             if (all[i].command == command) out.push_back(all[i]);
         }
@@ -131,7 +134,8 @@ protected:
             wordOf[BigEndian(&image[pair])] = BigEndian(&image[pair + 4]);
         }
         std::set<std::pair<std::uint32_t, std::size_t>> ranges;
-        for (const auto& write : oneBurst ? Burst(CMD_WRITE_PARAMS) : decltype(Burst(0)){}) {
+        const auto writes = oneBurst ? Burst(CMD_WRITE_PARAMS) : Requests{};
+        for (const auto& write : writes) {
             ASSERT_EQ(write.payload.size() % kPairSize, 0u);
             for (std::size_t i = 0; i < write.payload.size(); i += kPairSize) {
                 const std::uint32_t control = BigEndian(&write.payload[i]);
