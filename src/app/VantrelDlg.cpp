@@ -446,8 +446,12 @@ void VantrelDlg::MarkTuneSaved() {
 
 void VantrelDlg::OnPresetChanged(const std::filesystem::path& path) {
     m_settings.presetPath = path.string();
-    RememberPresetPath(SettingsFilePath(m_dataFolder), m_settings.presetPath);
     setWindowTitle(TitleWith(m_settings.title, m_settings.presetPath));
+    // The preset itself is fine; only the next start will not open it by itself.
+    const std::filesystem::path settings = SettingsFilePath(m_dataFolder);
+    if (!RememberPresetPath(settings, m_settings.presetPath)) {
+        ShowPromptText(QString::fromStdString("Cannot remember the preset in " + settings.string()));
+    }
 }
 
 void VantrelDlg::StoreBeforeClosing() {
