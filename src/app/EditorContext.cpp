@@ -54,6 +54,17 @@ void EditorContext::SendCurrentSetup(const std::vector<int>& levelChannels) {
     });
 }
 
+void EditorContext::SendChanges(const ParameterModel& before) {
+    sink.Send([&](DeviceImage& image) { return UpdateTuneChange(image, before, model); });
+    if (before.ANS != model.ANS) sink.SetNoiseKiller(model.ANS);
+    for (int c = 0; c < kImageChannelCount; ++c) {
+        const auto mark = model.MarkIndex[static_cast<std::size_t>(c)];
+        if (mark == before.MarkIndex[static_cast<std::size_t>(c)]) continue;
+        sink.WriteChannelAssign(c, static_cast<std::uint8_t>(mark));
+        tune.marksChanged = true;
+    }
+}
+
 bool EditorContext::Unsaved() const {
     return tune.marksChanged || model.ANS != tune.savedAns ||
            !SameAmplifierTune(model.Setups, tune.savedSetups, EffectiveChannelCount(model)) ||

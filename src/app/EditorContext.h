@@ -84,6 +84,11 @@ struct EditorHooks {
     // The preset file to open (an existing one) or to save to (possibly new); nothing on Cancel.
     std::function<std::optional<std::filesystem::path>()> choosePresetToOpen;
     std::function<std::optional<std::filesystem::path>()> choosePresetToSave;
+    // The speaker distances in cm of the first `count` channels, starting from `current`;
+    // nothing on Cancel.
+    std::function<std::optional<std::array<float, kChannelCount>>(
+        const std::array<float, kChannelCount>& current, int count)>
+        askDistances;
 };
 
 // The window's table of control notifications: message number and control identifier to handler.
@@ -132,6 +137,9 @@ struct EditorContext {
     // After a change of whole setups: every setup's image is rebuilt from the model, and the
     // current one, which is the one playing, is sent whole with the levels of `levelChannels`.
     void SendCurrentSetup(const std::vector<int>& levelChannels);
+    // After a change of the tune as a whole (an undo, the stored tune for comparison): the
+    // amplifier gets what differs from `before`, the noise killer and the channel marks included.
+    void SendChanges(const ParameterModel& before);
     // The model, the marks or the image differ from what the amplifier last stored or sent.
     bool Unsaved() const;
     // What the model holds now is what the amplifier holds.

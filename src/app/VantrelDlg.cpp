@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
 #include <QWindow>
@@ -27,6 +28,7 @@
 #include "app/MenuEditor.h"
 #include "app/SetupEditor.h"
 #include "app/StripEditor.h"
+#include "app/TuneTools.h"
 #include "app/WorkerBridge.h"
 #include "app/WorkerSession.h"
 #include "controls/CGdipButton.h"
@@ -54,6 +56,22 @@ constexpr int kEQLoad2BtnId = 1596;
 constexpr int kEQBack2BtnId = 1727;
 constexpr int kZoomBtnId = 1598;
 constexpr int kEQZoomBtnId = 1729;
+
+// Menu commands of the window background.
+enum BackgroundCommand { kUndoCommand = 1, kRedoCommand, kCompareCommand, kAlignCommand,
+                         kAboutCommand };
+
+// Page and zoom buttons only change what is shown.
+bool IsViewOnly(const ControlMessage& message) {
+    if (message.message != WM_COMMAND) return false;
+    switch (message.id) {
+        case kEQLoadBtnId: case kHomeBtnId: case kEQLoad2BtnId: case kEQBack2BtnId:
+        case kZoomBtnId: case kEQZoomBtnId:
+            return true;
+        default:
+            return false;
+    }
+}
 
 constexpr const char* kKeepTuneQuestion =
     "Current setting not saved, discard it and load the setups from the amplifier?";
@@ -173,6 +191,41 @@ void VantrelDlg::SetUpEditors() {
     m_setupEditor->Register(m_handlers);
     // The tune as read at start is what there is to lose.
     m_editorContext->MarkSaved();
+    SetUpTuneTools();
+}
+
+void VantrelDlg::SetUpTuneTools() {
+    m_tuneTools = std::make_unique<TuneTools>(*m_editorContext,
+                                              [this](bool stored) { ShowComparing(stored); });
+    // In the free corner right of the status line; it says which tune plays.
+    m_compareButton = new QPushButton(QStringLiteral("A/B"), this);
+    m_compareButton->setObjectName(QStringLiteral("CompareBtn"));
+    m_compareButton->setFocusPolicy(Qt::NoFocus);
+    m_compareButton->setToolTip(QStringLiteral("Hear the stored setup against your edits (B)"));
+    m_compareButton->setGeometry(width() - 104, height() - 38, 92, 28);
+    QObject::connect(m_compareButton, &QPushButton::clicked, this,
+                     [this] { m_tuneTools->ToggleCompare(); });
+    ShowComparing(false);
+
+    const auto addKey = [this](const QKeySequence& key, auto action) {
+        auto* shortcut = new QShortcut(key, this);
+        QObject::connect(shortcut, &QShortcut::activated, this, action);
+    };
+    addKey(QKeySequence::Undo, [this] { m_tuneTools->Undo(); });
+    addKey(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { m_tuneTools->Redo(); });
+    addKey(QKeySequence(Qt::CTRL | Qt::Key_Y), [this] { m_tuneTools->Redo(); });
+    addKey(QKeySequence(Qt::Key_B), [this] { m_tuneTools->ToggleCompare(); });
+}
+
+void VantrelDlg::ShowComparing(bool stored) {
+    if (!m_compareButton) return;
+    m_compareButton->setText(stored ? QStringLiteral("B: STORED") : QStringLiteral("A/B"));
+    m_compareButton->setStyleSheet(
+        stored ? QStringLiteral("QPushButton { background: #f0a030; color: #101418; "
+                                "font-weight: bold; border-radius: 4px; }")
+               : QStringLiteral("QPushButton { background: #252c36; color: #c8d0da; "
+                                "font-weight: bold; border: 1px solid #46505e; "
+                                "border-radius: 4px; }"));
 }
 
 void VantrelDlg::SetUpWorker(const WindowOptions& options) {
@@ -188,6 +241,7 @@ void VantrelDlg::SetUpWorker(const WindowOptions& options) {
     hooks.linkLost = [this] {
         std::array<std::uint8_t, kChannelCount> marks{};
         m_refresh->SetAdaptorLink(false, marks);
+        if (m_tuneTools) m_tuneTools->DropCompare();
     };
     m_session = std::make_unique<WorkerSession>(m_dataFolder, std::move(hooks), this);
     m_editPath.session = m_session.get();
@@ -209,7 +263,10 @@ void VantrelDlg::OnControlMessage(const ControlMessage& message) {
                                                 static_cast<int>(message.lParam));
         return;
     }
+    const bool edits = m_tuneTools && !IsViewOnly(message);
+    if (edits) m_tuneTools->BeforeMessage();
     m_handlers.Dispatch(message);
+    if (edits) m_tuneTools->AfterMessage(message);
 }
 
 void VantrelDlg::ShowEqPage() { ShowPage(true); }
@@ -367,6 +424,8 @@ void VantrelDlg::TakeOverSetups() {
         m_editorContext->SendCurrentSetup({});
         m_editPath.SetNoiseKiller(m_model.ANS);
     }
+    // Steps made on another tune would not undo into this one.
+    if (m_tuneTools) m_tuneTools->Restart();
     m_setupsLoaded = true;
 }
 
@@ -418,13 +477,36 @@ void VantrelDlg::mousePressEvent(QMouseEvent* event) {
 // The window manager owns the system menu here, so the About entry lives in the background's
 // context menu.
 void VantrelDlg::contextMenuEvent(QContextMenuEvent* event) {
-    if (m_settings.aboutMenu.empty()) return;
-    QMenu menu(this);
-    QAction* about = menu.addAction(QString::fromStdString(m_settings.aboutMenu));
-    if (menu.exec(event->globalPos()) != about) return;
-    CAboutDlg box(QString::fromStdString(m_settings.aboutTitle),
-                  QString::fromStdString(m_settings.aboutVer), this);
-    box.exec();
+    ShowBackgroundMenu(event->globalPos());
+}
+
+void VantrelDlg::ShowBackgroundMenu(QPoint screenPoint) {
+    TuneTools& tools = *m_tuneTools;
+    std::vector<MenuItem> items = {
+        {kUndoCommand, QStringLiteral("Undo\tCtrl+Z"), tools.CanUndo()},
+        {kRedoCommand, QStringLiteral("Redo\tCtrl+Shift+Z"), tools.CanRedo()},
+        {kCompareCommand,
+         tools.ComparingStored() ? QStringLiteral("A/B: back to your edits\tB")
+                                 : QStringLiteral("A/B: hear the stored setup\tB"),
+         tools.ComparingStored() || m_editPath.Online()},
+        {kAlignCommand, QStringLiteral("Time alignment..."), true},
+    };
+    if (!m_settings.aboutMenu.empty()) {
+        items.push_back({kAboutCommand, QString::fromStdString(m_settings.aboutMenu), true});
+    }
+    switch (m_editorContext->PopupMenu(items, screenPoint)) {
+        case kUndoCommand: tools.Undo(); break;
+        case kRedoCommand: tools.Redo(); break;
+        case kCompareCommand: tools.ToggleCompare(); break;
+        case kAlignCommand: tools.AlignTime(); break;
+        case kAboutCommand: {
+            CAboutDlg box(QString::fromStdString(m_settings.aboutTitle),
+                          QString::fromStdString(m_settings.aboutVer), this);
+            box.exec();
+            break;
+        }
+        default: break;
+    }
 }
 
 // Back in the main window, the EQ group the spectrum window may have narrowed is restored.
@@ -476,6 +558,8 @@ void VantrelDlg::closeEvent(QCloseEvent* event) {
         return;
     }
     m_closing = true;
+    // Whatever is stored now is the edits, never the tune played for comparison.
+    if (m_tuneTools) m_tuneTools->LeaveCompare();
     StoreBeforeClosing();
     hide();
     // Closed first, so a group chosen there is given back before the window goes.

@@ -19,6 +19,7 @@
 #include "skin/SkinLayout.h"
 #include "skin/SkinReader.h"
 
+class QPushButton;
 class QShortcut;
 
 namespace vantrel {
@@ -33,6 +34,7 @@ class EqEditor;
 class MenuEditor;
 class SetupEditor;
 class StripEditor;
+class TuneTools;
 class WorkerBridge;
 class WorkerSession;
 struct WindowMessage;
@@ -106,6 +108,12 @@ public:
     void MarkTuneSaved();
     // One message from the worker, as the bridge delivers it on the window thread.
     void OnWorkerMessage(const WindowMessage& message);
+    // Undo and redo, the A/B comparison and time alignment.
+    TuneTools& Tools() { return *m_tuneTools; }
+    // The A/B button; it says which tune plays.
+    QPushButton* CompareButton() const { return m_compareButton; }
+    // The window background's right-click menu at `screenPoint`.
+    void ShowBackgroundMenu(QPoint screenPoint);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -164,6 +172,8 @@ private:
     bool WaitFor(const bool& flag, int ms);
     void StoreBeforeClosing();
     void OnPresetChanged(const std::filesystem::path& path);
+    void SetUpTuneTools();
+    void ShowComparing(bool stored);
 
     std::filesystem::path m_dataFolder;
     AppSettings m_settings;
@@ -193,6 +203,8 @@ private:
     std::unique_ptr<EqEditor> m_eqEditor;
     std::unique_ptr<MenuEditor> m_menuEditor;
     std::unique_ptr<SetupEditor> m_setupEditor;
+    std::unique_ptr<TuneTools> m_tuneTools;
+    QPushButton* m_compareButton = nullptr;
     std::unique_ptr<WorkerSession> m_session;
 };
 

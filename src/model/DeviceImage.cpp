@@ -1,5 +1,6 @@
 #include "model/DeviceImage.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -481,6 +482,63 @@ ImagePosts UpdateLinkedPairCopy(DeviceImage& image, const ParameterModel& model,
         WriteDelay(image, base, channel, *ch);
         posts.AddRange(base + kDelayAreaOffset, kDelayAreaSize);
         posts.AddRange(base + OutputGainOffset(channel), kPairSize);
+    }
+    return posts;
+}
+
+ImageRange EditRangeInSetup(std::size_t at) {
+    const auto within = [at](std::size_t start, std::size_t size) {
+        return ImageRange{start + (at - start) / size * size, size};
+    };
+    const std::size_t eqEnd = ChannelEqOffset(kImageChannelCount);
+    if (at < kChannelEqOffset) return {kDelayAreaOffset, kDelayAreaSize};
+    if (at < eqEnd) {
+        const std::size_t channel = ChannelEqOffset(static_cast<int>((at - kChannelEqOffset) /
+                                                                     kChannelEqSize));
+        if (at - channel < kGraphicEqSize) return within(channel, kBandRecordSize);
+        return within(channel + kGraphicEqSize, kCustomPointSize);
+    }
+    if (at < kOutputGainOffset) return within(eqEnd, kCrossoverBlockSize);
+    return within(kOutputGainOffset, kPairSize);
+}
+
+ImagePosts UpdateTuneChange(DeviceImage& image, const ParameterModel& before,
+                            const ParameterModel& after) {
+    ImagePosts posts;
+    const int current = after.CurrentSetupIndex;
+    if (!IsSetup(current)) return posts;
+    const std::size_t base = SetupImageOffset(current);
+    std::array<std::uint8_t, kSetupImageSize> old{};
+    std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(base), kSetupImageSize, old.begin());
+
+    const int count = ImageChannelCount(after);
+    for (int s = 0; s < kSetupCount; ++s) {
+        RebuildSetupImage(image, after, s);
+        // The switches the single edits keep, so the image compares equal to a stored one of
+        // the same tune.
+        for (int c = 0; c < count; ++c) {
+            ChannelSwitches sw = ReadChannelSwitches(image, s, c).value_or(ChannelSwitches{});
+            const ChannelRecord& ch = after.Setups[At(s)].Channels[At(c)];
+            sw.DelayOn = ch.DelayOn;
+            sw.EQBypass = ch.EQBypass;
+            for (int j = 0; j < kCustomPointCount; ++j) {
+                sw.CustomBypass[At(j)] = ch.CustomEQ[At(j)].Bypass;
+            }
+            WriteChannelSwitches(image, s, c, sw);
+        }
+    }
+
+    for (std::size_t at = 0; at < kSetupImageSize; ++at) {
+        if (old[at] == image[base + at]) continue;
+        const ImageRange range = EditRangeInSetup(at);
+        posts.AddRange(base + range.Offset, range.Length);
+        at = range.Offset + range.Length - 1;  // the range is posted whole
+    }
+    for (int c = 0; c < count; ++c) {
+        const std::uint8_t level = LevelByte(after.Setups[At(current)].Channels[At(c)].LevelVal);
+        const bool changed = before.CurrentSetupIndex != current ||
+                             LevelByte(before.Setups[At(current)].Channels[At(c)].LevelVal) != level;
+        if (changed) posts.AddLevel({c, level});
     }
     return posts;
 }

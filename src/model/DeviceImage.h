@@ -296,4 +296,15 @@ ImagePosts UpdateChannelEq(DeviceImage& image, const ParameterModel& model, int 
 ImagePosts UpdateLinkedPairCopy(DeviceImage& image, const ParameterModel& model, int setup,
                                 int channel);
 
+// The range an edit of the byte at `at` (from a setup image's start) posts: the delay pairs, a
+// band record, a custom point, a crossover block or an output pair.
+ImageRange EditRangeInSetup(std::size_t at);
+
+// After the tune changed from `before` to `after` as a whole (an undo, a comparison with the
+// stored tune): every setup of `after` is rebuilt, with its switch records, and what differs in
+// the current setup of `after` is posted range by range as single edits post it, then the level
+// of every image channel whose level changed. Nothing is posted that did not change.
+ImagePosts UpdateTuneChange(DeviceImage& image, const ParameterModel& before,
+                            const ParameterModel& after);
+
 }  // namespace vantrel

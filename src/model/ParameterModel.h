@@ -47,6 +47,9 @@ struct SetupRecord {
     std::uint8_t GroupFlag = 0x15;   // two bits per channel pair
     std::uint8_t GroupEQFlag = 0x01;  // one bit per channel
     std::array<ChannelRecord, kChannelCount> Channels{};
+    // Each channel's speaker distance to the listening position in cm, as measured for time
+    // alignment; 0 when not measured. The amplifier never sees it.
+    std::array<float, kChannelCount> Distance{};
 };
 
 struct ParameterModel {

@@ -13,6 +13,7 @@
 #include <type_traits>
 
 #include "model/Scales.h"
+#include "model/TimeAlignment.h"
 
 namespace vantrel {
 
@@ -47,6 +48,7 @@ struct Range {
 };
 
 constexpr Range kFreqRange{kMinFreq, kMaxFreq};
+constexpr Range kDistanceRange{0.0, kMaxDistanceCm};
 constexpr Range kLevelRange{0.0, 16.0};
 constexpr Range kCustomGainRange{-24.0, 6.0};
 constexpr Range kBandGainRange{-15.0, 6.0};
@@ -62,6 +64,9 @@ constexpr long kMaxMarkIndex = kChannelMarkCount - 1;
 constexpr const char* kDspModel = "DSPModel";
 constexpr const char* kChannelMark = "ChannelMark";
 constexpr const char* kSetupIndex = "SetupIndex";
+// Speaker distances for time alignment: a section of its own after the setups, written only when
+// a distance was measured, so files without it stay as they always were.
+constexpr const char* kDistance = "Distance";
 
 std::size_t At(int i) { return static_cast<std::size_t>(i); }
 
@@ -122,6 +127,10 @@ float LimitWhole(long value, Range range) {
 }
 
 // ---- one table of setup keys for writing and reading ----
+
+std::string DistanceKey(int s, int c) {
+    return "Setup" + std::to_string(s + 1) + "Channel" + std::to_string(c + 1);
+}
 
 // Visits every key of a setup section in file order with its field, its format (by the visitor
 // member called) and its limits. `Setup` is SetupRecord or const SetupRecord.
@@ -197,6 +206,12 @@ void WritePreset(const ParameterModel& model, Put&& put, Report&& report) {
         VisitSetup(model.Setups[At(s)], writer);
         report("Being Saved");
         report("Save " + std::to_string((s + 1) * 100 / kSetupCount) + "%");
+    }
+    for (int s = 0; s < kSetupCount; ++s) {
+        for (int c = 0; c < kChannelCount; ++c) {
+            const float d = model.Setups[At(s)].Distance[At(c)];
+            if (d > 0.0f) put(kDistance, DistanceKey(s, c), RealText(d));
+        }
     }
 }
 
@@ -311,6 +326,16 @@ void LoadPresetDocument(ParameterModel& model, const IniDocument& doc) {
         const std::string section = "Setup" + std::to_string(s + 1);
         SetupReader reader{doc, section};
         VisitSetup(model.Setups[At(s)], reader);
+    }
+    // The distances belong to the car the file was made in: a file without them has none.
+    for (int s = 0; s < kSetupCount; ++s) {
+        for (int c = 0; c < kChannelCount; ++c) {
+            float& d = model.Setups[At(s)].Distance[At(c)];
+            d = 0.0f;
+            if (const auto text = NumberText(doc, kDistance, DistanceKey(s, c))) {
+                d = LimitReal(ParseIniReal(*text), kDistanceRange);
+            }
+        }
     }
 }
 

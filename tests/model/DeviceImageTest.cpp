@@ -735,5 +735,56 @@ TEST(DeviceImageUpdates, NeverWriteOutsideTheImage) {
     EXPECT_FALSE(ReadParamPair(image, kDeviceImageSize - 7).has_value());
 }
 
+// A change of the whole tune posts each range that changed once, as a single edit of it would, and
+// the levels that changed; nothing else, and nothing of the other setups.
+TEST(DeviceImageUpdates, ATuneChangePostsOnlyWhatDiffers) {
+    ParameterModel before = FourChannels();
+    before.CurrentSetupIndex = kSetup;
+    DeviceImage image = PatternImage();
+    UpdateTuneChange(image, before, before);  // image and model agree from here
+    EXPECT_EQ(Describe(UpdateTuneChange(image, before, before)), "");
+
+    ParameterModel after = before;
+    Ch(after, 1).EQBand[3].Gain = 2.0f;
+    Ch(after, 1).CustomEQ[3].Freq = 500.0f;
+    Ch(after, 2).LowPassFreq = 5000.0f;
+    Ch(after, 3).LevelVal = 4.0f;
+    Ch(after, 3).DelayOn = 1;
+    Ch(after, 3).DelayTime = 1.0f;
+    Ch(after, 0, 0).Trim = 9.0f;  // another setup: rebuilt, not posted
+    Ch(after, 0, 0).DelayOn = 1;
+    EXPECT_EQ(Describe(UpdateTuneChange(image, before, after)),
+              R(32, 0) + " " + R(16, BandOffset(1, 3)) + " " + R(24, CustomPointOffset(1, 3)) +
+                  " " + R(104, LowPassOffset(2)) + " L3=4");
+    EXPECT_EQ(ValueHex(image, SetupImageOffset(0) + OutputGainOffset(0)), "2D 6A 86 6F");  // -9 dB
+    EXPECT_EQ(image[SwitchRecordOffset(kSetup, 3) + kSwitchDelayOn], 1);
+
+    // Back again: the same ranges, and the image equals the one it started from.
+    DeviceImage rebuilt = PatternImage();
+    UpdateTuneChange(rebuilt, before, before);
+    EXPECT_EQ(Describe(UpdateTuneChange(image, after, before)),
+              R(32, 0) + " " + R(16, BandOffset(1, 3)) + " " + R(24, CustomPointOffset(1, 3)) +
+                  " " + R(104, LowPassOffset(2)) + " L3=1");
+    EXPECT_TRUE(image == rebuilt);
+}
+
+TEST(DeviceImageUpdates, EditRangesCoverTheSetupImage) {
+    const struct {
+        std::size_t at;
+        ImageRange range;
+    } cases[] = {
+        {0, {0, 32}},
+        {31, {0, 32}},
+        {32, {32, 16}},
+        {BandOffset(3, 26) + 15, {BandOffset(3, 26), 16}},
+        {CustomPointOffset(0, 0), {CustomPointOffset(0, 0), 24}},
+        {CustomPointOffset(3, 3) + 23, {CustomPointOffset(3, 3), 24}},
+        {HighPassOffset(3), {HighPassOffset(3), 104}},
+        {LowPassOffset(0) + 103, {LowPassOffset(0), 104}},
+        {OutputGainOffset(3) + 7, {OutputGainOffset(3), 8}},
+    };
+    for (const auto& k : cases) EXPECT_EQ(EditRangeInSetup(k.at), k.range) << k.at;
+}
+
 }  // namespace
 }  // namespace vantrel

@@ -259,6 +259,31 @@ TEST_F(PresetFileTest, MissingKeysTakeDefaultsOrLeaveFieldsExactlyAsTheyWere) {
     ExpectSameModel(model, expected);
 }
 
+// Distances travel in a section of their own that older files do without: a file without it
+// leaves no distances behind, whatever the model held.
+TEST_F(PresetFileTest, DistancesTravelInTheirOwnSectionThatOlderFilesLack) {
+    ParameterModel model = RichModel();
+    model.Setups[0].Distance = {152.5f, 98.0f, 0.0f, 210.0f, 0.0f, 0.0f};
+    model.Setups[3].Distance[5] = 9000.0f;  // read back as the longest distance taken
+    const fs::path file = m_dir / "distances.dat";
+    ASSERT_TRUE(SavePresetFile(model, file));
+    const IniDocument doc = IniDocument::Parse(Read(file));
+    EXPECT_EQ(doc.SectionNames().back(), "Distance");
+    EXPECT_EQ(doc.KeyNames("Distance"), (std::vector<std::string>{
+                                            "Setup1Channel1", "Setup1Channel2", "Setup1Channel4",
+                                            "Setup4Channel6"}));
+
+    ParameterModel loaded;
+    ASSERT_TRUE(LoadPresetFile(loaded, file));
+    EXPECT_EQ(loaded.Setups[0].Distance, model.Setups[0].Distance);
+    EXPECT_EQ(loaded.Setups[3].Distance[5], 5000.0f);
+
+    ASSERT_TRUE(LoadPresetFile(loaded, Put("old.dat", "[DSPModel]\r\nChannelNum=4\r\n")));
+    for (const SetupRecord& setup : loaded.Setups) {
+        EXPECT_EQ(setup.Distance, (std::array<float, kChannelCount>{}));
+    }
+}
+
 struct LimitCase {
     const char* section;
     const char* key;
