@@ -502,6 +502,61 @@ ImageRange EditRangeInSetup(std::size_t at) {
     return within(kOutputGainOffset, kPairSize);
 }
 
+namespace {
+
+bool SamePoint(const EqPoint& a, const EqPoint& b) {
+    return a.Freq == b.Freq && a.Gain == b.Gain && a.Q == b.Q && a.Bypass == b.Bypass;
+}
+
+// Rewrites the words of setup `s` whose values changed from `was` to `now`, and its switch
+// records. Words of values that did not change stay as they are: they may hold what the
+// amplifier itself computed, which the model's grids cannot always give back exactly.
+void RewriteChangedWords(DeviceImage& image, const SetupRecord& was, const SetupRecord& now,
+                         int s, int count) {
+    const std::size_t base = SetupImageOffset(s);
+    const std::uint32_t enable = now.MasterMute == 0 ? kCrossoverEnabled : 0;
+    for (int c = 0; c < count; ++c) {
+        const ChannelRecord& a = was.Channels[At(c)];
+        const ChannelRecord& b = now.Channels[At(c)];
+        if (a.Mute != b.Mute || a.Trim != b.Trim || a.DelayOn != b.DelayOn) {
+            WriteOutputGain(image, base, c, b, true);
+        }
+        if (a.HighPassOn != b.HighPassOn || a.HighPassFreq != b.HighPassFreq ||
+            a.HighPassSlope != b.HighPassSlope) {
+            WriteCrossover(image, base, c, b, CrossoverKind::HighPass);
+        }
+        if (a.LowPassOn != b.LowPassOn || a.LowPassFreq != b.LowPassFreq ||
+            a.LowPassSlope != b.LowPassSlope) {
+            WriteCrossover(image, base, c, b, CrossoverKind::LowPass);
+        }
+        if (was.MasterMute != now.MasterMute) {
+            StoreValueWord(image, base + HighPassOffset(c) + EnablePairOffset(), enable);
+            StoreValueWord(image, base + LowPassOffset(c) + EnablePairOffset(), enable);
+        }
+        if (a.DelayOn != b.DelayOn || a.DelayTime != b.DelayTime) WriteDelay(image, base, c, b);
+        const bool bandsChanged =
+            a.EQBypass != b.EQBypass ||
+            !std::equal(a.EQBand.begin(), a.EQBand.end(), b.EQBand.begin(),
+                        [](const EqPoint& x, const EqPoint& y) { return x.Gain == y.Gain; });
+        if (bandsChanged) WriteBandGains(image, base, c, b);
+        for (int j = 0; j < kCustomPointCount; ++j) {
+            if (!SamePoint(a.CustomEQ[At(j)], b.CustomEQ[At(j)])) {
+                WritePoint(image, base, c, j, b.CustomEQ[At(j)]);
+            }
+        }
+        // The switches the single edits keep, so the image compares equal to a stored one of
+        // the same tune.
+        ChannelSwitches sw = ReadChannelSwitches(image, s, c).value_or(ChannelSwitches{});
+        sw.Level = LevelByte(b.LevelVal);
+        sw.DelayOn = b.DelayOn;
+        sw.EQBypass = b.EQBypass;
+        for (int j = 0; j < kCustomPointCount; ++j) sw.CustomBypass[At(j)] = b.CustomEQ[At(j)].Bypass;
+        WriteChannelSwitches(image, s, c, sw);
+    }
+}
+
+}  // namespace
+
 ImagePosts UpdateTuneChange(DeviceImage& image, const ParameterModel& before,
                             const ParameterModel& after) {
     ImagePosts posts;
@@ -513,19 +568,7 @@ ImagePosts UpdateTuneChange(DeviceImage& image, const ParameterModel& before,
 
     const int count = ImageChannelCount(after);
     for (int s = 0; s < kSetupCount; ++s) {
-        RebuildSetupImage(image, after, s);
-        // The switches the single edits keep, so the image compares equal to a stored one of
-        // the same tune.
-        for (int c = 0; c < count; ++c) {
-            ChannelSwitches sw = ReadChannelSwitches(image, s, c).value_or(ChannelSwitches{});
-            const ChannelRecord& ch = after.Setups[At(s)].Channels[At(c)];
-            sw.DelayOn = ch.DelayOn;
-            sw.EQBypass = ch.EQBypass;
-            for (int j = 0; j < kCustomPointCount; ++j) {
-                sw.CustomBypass[At(j)] = ch.CustomEQ[At(j)].Bypass;
-            }
-            WriteChannelSwitches(image, s, c, sw);
-        }
+        RewriteChangedWords(image, before.Setups[At(s)], after.Setups[At(s)], s, count);
     }
 
     for (std::size_t at = 0; at < kSetupImageSize; ++at) {

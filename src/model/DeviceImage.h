@@ -301,9 +301,10 @@ ImagePosts UpdateLinkedPairCopy(DeviceImage& image, const ParameterModel& model,
 ImageRange EditRangeInSetup(std::size_t at);
 
 // After the tune changed from `before` to `after` as a whole (an undo, a comparison with the
-// stored tune): every setup of `after` is rebuilt, with its switch records, and what differs in
-// the current setup of `after` is posted range by range as single edits post it, then the level
-// of every image channel whose level changed. Nothing is posted that did not change.
+// stored tune): in every setup the words of the values that changed are rewritten (the others
+// keep what they hold, which may be the amplifier's own computation) and the switch records
+// follow `after`; what differs in the current setup of `after` is posted range by range as
+// single edits post it, then the level of every image channel whose level changed.
 ImagePosts UpdateTuneChange(DeviceImage& image, const ParameterModel& before,
                             const ParameterModel& after);
 
