@@ -87,34 +87,71 @@ struct RowSection {
     PowerPoly den;
 };
 
-// Complex product of the numerators and of the denominators at w, without the library's
-// complex multiply (which checks for infinities on every step).
-void ComplexProducts(const ExactChannel& ch, double w, double& nRe, double& nIm, double& dRe,
-                     double& dIm) {
+// z^-1 and z^-2 on the unit circle at w.
+struct UnitCircle {
+    double c1;
+    double s1;
+    double c2;
+    double s2;
+};
+
+UnitCircle AtOmega(double w) {
     const double c1 = std::cos(w);
     const double s1 = -std::sin(w);
-    const double c2 = c1 * c1 - s1 * s1;
-    const double s2 = 2.0 * c1 * s1;
-    nRe = 1.0;
-    nIm = 0.0;
-    dRe = 1.0;
-    dIm = 0.0;
+    return {c1, s1, c1 * c1 - s1 * s1, 2.0 * c1 * s1};
+}
+
+struct Complex {
+    double re = 1.0;
+    double im = 0.0;
+    void operator*=(const Complex& o) {
+        const double r = re * o.re - im * o.im;
+        im = re * o.im + im * o.re;
+        re = r;
+    }
+};
+
+// Complex product of the numerators and of the denominators, without the library's complex
+// multiply (which checks for infinities on every step). Sections are taken two at a time into
+// separate products, so that consecutive multiplies do not wait on each other.
+void ComplexProducts(const ExactChannel& ch, const UnitCircle& z, double& nRe, double& nIm,
+                     double& dRe, double& dIm) {
+    std::array<Complex, 2> num{};
+    std::array<Complex, 2> den{};
     for (int i = 0; i < ch.SectionCount; ++i) {
         const Biquad& q = ch.Sections[static_cast<std::size_t>(i)];
-        const double xr = q.b0 + q.b1 * c1 + q.b2 * c2;
-        const double xi = q.b1 * s1 + q.b2 * s2;
-        const double yr = 1.0 + q.a1 * c1 + q.a2 * c2;
-        const double yi = q.a1 * s1 + q.a2 * s2;
-        const double nr = nRe * xr - nIm * xi;
-        nIm = nRe * xi + nIm * xr;
-        nRe = nr;
-        const double dr = dRe * yr - dIm * yi;
-        dIm = dRe * yi + dIm * yr;
-        dRe = dr;
+        const auto lane = static_cast<std::size_t>(i & 1);
+        num[lane] *= {q.b0 + q.b1 * z.c1 + q.b2 * z.c2, q.b1 * z.s1 + q.b2 * z.s2};
+        den[lane] *= {1.0 + q.a1 * z.c1 + q.a2 * z.c2, q.a1 * z.s1 + q.a2 * z.s2};
     }
+    num[0] *= num[1];
+    den[0] *= den[1];
+    nRe = num[0].re;
+    nIm = num[0].im;
+    dRe = den[0].re;
+    dIm = den[0].im;
 }
 
 double DelayPhase(const ExactChannel& ch, double w) { return -w * kSampleRate * ch.DelaySeconds; }
+
+// The channel's complex response at w, gain and delay included. The poles lie inside the unit
+// circle, so the denominator never vanishes.
+std::complex<double> ResponseAt(const ExactChannel& ch, double w, const UnitCircle& z) {
+    if (ch.Silent()) return {0.0, 0.0};
+    double nRe = 0.0;
+    double nIm = 0.0;
+    double dRe = 0.0;
+    double dIm = 0.0;
+    ComplexProducts(ch, z, nRe, nIm, dRe, dIm);
+    const double scale = ch.Gain / (dRe * dRe + dIm * dIm);
+    const double hRe = (nRe * dRe + nIm * dIm) * scale;
+    const double hIm = (nIm * dRe - nRe * dIm) * scale;
+    if (ch.DelaySeconds == 0.0) return {hRe, hIm};
+    const double phi = DelayPhase(ch, w);
+    const double c = std::cos(phi);
+    const double s = std::sin(phi);
+    return {hRe * c - hIm * s, hRe * s + hIm * c};
+}
 
 }  // namespace
 
@@ -180,16 +217,8 @@ ExactChannel DecodeExactChannel(ConstSetupImage image, int channel,
 }
 
 std::complex<double> ExactResponseAt(const ExactChannel& channel, double hz) {
-    if (channel.Silent()) return {0.0, 0.0};
     const double w = Omega(hz);
-    double nRe = 0.0;
-    double nIm = 0.0;
-    double dRe = 0.0;
-    double dIm = 0.0;
-    ComplexProducts(channel, w, nRe, nIm, dRe, dIm);
-    const std::complex<double> h =
-        std::complex<double>(nRe, nIm) / std::complex<double>(dRe, dIm) * channel.Gain;
-    return h * std::polar(1.0, DelayPhase(channel, w));
+    return ResponseAt(channel, w, AtOmega(w));
 }
 
 ExactValue ExactResponse(const ExactChannel& channel, double hz) {
@@ -232,7 +261,7 @@ void ExactResponseRow(const ExactChannel& channel, const float* freqs, std::size
             double nIm = 0.0;
             double dRe = 0.0;
             double dIm = 0.0;
-            ComplexProducts(channel, w, nRe, nIm, dRe, dIm);
+            ComplexProducts(channel, AtOmega(w), nRe, nIm, dRe, dIm);
             const double filter = std::atan2(nIm * dRe - nRe * dIm, nRe * dRe + nIm * dIm);
             phase[p] = static_cast<float>(std::remainder(filter + DelayPhase(channel, w), kTwoPi));
         }
@@ -240,15 +269,20 @@ void ExactResponseRow(const ExactChannel& channel, const float* freqs, std::size
 }
 
 double ExactPairSumDb(const ExactChannel& a, const ExactChannel& b, double hz) {
-    const std::complex<double> sum = ExactResponseAt(a, hz) + ExactResponseAt(b, hz);
-    return HoldDb(10.0 * std::log10(std::norm(sum)));
+    const float f = static_cast<float>(std::clamp(std::isnan(hz) ? 0.0 : hz, 0.0, kNyquist));
+    float db = 0.0f;
+    ExactPairSumRow(a, b, &f, 1, &db);
+    return db;
 }
 
 void ExactPairSumRow(const ExactChannel& a, const ExactChannel& b, const float* freqs,
                      std::size_t count, float* outDb) {
     if (freqs == nullptr || outDb == nullptr) return;
     for (std::size_t p = 0; p < count; ++p) {
-        outDb[p] = static_cast<float>(ExactPairSumDb(a, b, freqs[p]));
+        const double w = Omega(freqs[p]);
+        const UnitCircle z = AtOmega(w);
+        const std::complex<double> sum = ResponseAt(a, w, z) + ResponseAt(b, w, z);
+        outDb[p] = static_cast<float>(HoldDb(10.0 * std::log10(std::norm(sum))));
     }
 }
 
