@@ -1,6 +1,7 @@
 // Reads arbitrary text as a measurement: either an error naming what is wrong, or points with
 // positive, finite, strictly rising frequencies and finite levels, never more than the limit; the
 // reference level and the interpolation stay finite.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -28,7 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (i > 0 && !(p.Hz > points[i - 1].Hz)) std::abort();
     }
     if (!std::isfinite(MeasurementReferenceDb(*result.Data))) std::abort();
-    const double mid = std::sqrt(points.front().Hz) * std::sqrt(points.back().Hz);
+    // Held to the measured range: the geometric mean of one point's frequency with itself can
+    // round just below it.
+    const double mid = std::clamp(std::sqrt(points.front().Hz) * std::sqrt(points.back().Hz),
+                                  points.front().Hz, points.back().Hz);
     const auto level = MeasurementDbAt(*result.Data, mid);
     if (!level || !std::isfinite(*level)) std::abort();
     return 0;
