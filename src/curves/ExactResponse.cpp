@@ -42,8 +42,9 @@ double HoldDb(double db) {
 }
 
 void Add(ExactChannel& ch, const Biquad& section) {
-    if (ch.SectionCount < kMaxExactSections)
+    if (ch.SectionCount < kMaxExactSections) {
         ch.Sections[static_cast<std::size_t>(ch.SectionCount++)] = section;
+    }
 }
 
 void DecodeCrossover(ConstSetupImage image, std::size_t block, bool highPass, ExactChannel& ch) {
@@ -68,8 +69,8 @@ void DecodeCrossover(ConstSetupImage image, std::size_t block, bool highPass, Ex
 }
 
 // |b0 + b1 z^-1 + b2 z^-2|^2 on the unit circle as A + s (B + s C) with s = sin^2(w/2). Written
-// in s rather than cos w, so the zeros at DC and at half the rate stay exact: no large terms
-// cancel for a high-pass at a low frequency.
+// in s rather than cos w, so that a zero at DC stays exact: no large terms cancel for a steep
+// high-pass far below its corner.
 struct PowerPoly {
     double A = 1.0;
     double B = 0.0;
