@@ -1,6 +1,7 @@
 // Cost of one repaint of the response curves: six busy channels over a 1000-column axis, computed
-// point by point with ChannelResponseDb and row by row with ChannelResponseRow. The target for a
-// repaint is 1 ms; the summary at the end gives the ratio of the two.
+// point by point with ChannelResponseDb and row by row with ChannelResponseRow, and the exact
+// response (the 48 kHz filters decoded from a rebuilt image) row by row. The target for a repaint
+// is 1 ms; the summary at the end gives the ratios.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -8,10 +9,13 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "curves/ChannelResponse.h"
+#include "curves/ExactResponse.h"
+#include "model/DeviceImage.h"
 #include "model/ParameterModel.h"
 
 namespace {
@@ -50,6 +54,7 @@ ChannelRecord BusyChannel(int c) {
 }
 
 struct Scene {
+    vantrel::SetupRecord setup;
     std::array<ChannelRecord, kChannelCount> channels;
     std::vector<float> axis;
     std::vector<float> out;
@@ -57,6 +62,7 @@ struct Scene {
     Scene() : axis(kColumns), out(kColumns * kChannelCount) {
         for (int c = 0; c < kChannelCount; ++c)
             channels[static_cast<std::size_t>(c)] = BusyChannel(c);
+        setup.Channels = channels;
         for (std::size_t i = 0; i < kColumns; ++i) {
             const double t = static_cast<double>(i) / static_cast<double>(kColumns - 1);
             axis[i] = static_cast<float>(12.6 * std::pow(25119.0 / 12.6, t));
@@ -100,6 +106,71 @@ void BM_RepaintRow(benchmark::State& state) {
     CountPoints(state);
 }
 BENCHMARK(BM_RepaintRow)->Unit(benchmark::kMicrosecond);
+
+// The exact response of all six channels. The image holds four, so channels 5 and 6 repeat 1 and
+// 2 here: the measure is six exact rows.
+void BM_RepaintExact(benchmark::State& state) {
+    Scene scene;
+    const vantrel::ExactSetup exact = vantrel::DecodeExactSetup(scene.setup, kChannelCount);
+    for (auto _ : state) {
+        for (std::size_t c = 0; c < kChannelCount; ++c) {
+            vantrel::ExactResponseRow(exact.Channels[c % vantrel::kImageChannelCount],
+                                      scene.axis.data(), kColumns, scene.out.data() + c * kColumns);
+        }
+        benchmark::DoNotOptimize(scene.out.data());
+        benchmark::ClobberMemory();
+    }
+    CountPoints(state);
+}
+BENCHMARK(BM_RepaintExact)->Unit(benchmark::kMicrosecond);
+
+// What an exact repaint of the control costs: the scratch image rebuilt and decoded, four exact
+// rows and, for channels 5 and 6, two classic ones.
+void BM_RepaintExactAsDrawn(benchmark::State& state) {
+    Scene scene;
+    auto scratch = std::make_unique<vantrel::DeviceImage>();
+    scratch->fill(0);
+    for (auto _ : state) {
+        const vantrel::ExactSetup exact =
+            vantrel::DecodeExactSetup(scene.setup, kChannelCount, *scratch);
+        for (std::size_t c = 0; c < kChannelCount; ++c) {
+            float* out = scene.out.data() + c * kColumns;
+            if (static_cast<int>(c) < exact.Count) {
+                vantrel::ExactResponseRow(exact.Channels[c], scene.axis.data(), kColumns, out);
+            } else {
+                vantrel::ChannelResponseRow(scene.channels[c], scene.axis.data(), kColumns, out);
+            }
+        }
+        benchmark::DoNotOptimize(scene.out.data());
+        benchmark::ClobberMemory();
+    }
+    CountPoints(state);
+}
+BENCHMARK(BM_RepaintExactAsDrawn)->Unit(benchmark::kMicrosecond);
+
+// The rebuild and decode alone, once per repaint.
+void BM_DecodeExactSetup(benchmark::State& state) {
+    Scene scene;
+    auto scratch = std::make_unique<vantrel::DeviceImage>();
+    scratch->fill(0);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(vantrel::DecodeExactSetup(scene.setup, kChannelCount, *scratch));
+    }
+}
+BENCHMARK(BM_DecodeExactSetup)->Unit(benchmark::kMicrosecond);
+
+// The dashed pair sum over the columns: complex responses of both channels per column.
+void BM_PairSumRow(benchmark::State& state) {
+    Scene scene;
+    const vantrel::ExactSetup exact = vantrel::DecodeExactSetup(scene.setup, kChannelCount);
+    for (auto _ : state) {
+        vantrel::ExactPairSumRow(exact.Channels[0], exact.Channels[1], scene.axis.data(), kColumns,
+                                 scene.out.data());
+        benchmark::DoNotOptimize(scene.out.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_PairSumRow)->Unit(benchmark::kMicrosecond);
 
 // Console output as usual, plus the median time per repaint of each benchmark for the summary.
 class SummaryReporter : public benchmark::ConsoleReporter {
@@ -156,10 +227,21 @@ int main(int argc, char** argv) {
 
     const double perCall = reporter.Median("BM_RepaintPerCall");
     const double row = reporter.Median("BM_RepaintRow");
+    const double exact = reporter.Median("BM_RepaintExact");
+    const double asDrawn = reporter.Median("BM_RepaintExactAsDrawn");
+    const double decode = reporter.Median("BM_DecodeExactSetup");
+    const double pairSum = reporter.Median("BM_PairSumRow");
     std::printf("\nRepaint of %d channels x %zu columns (median):\n", kChannelCount, kColumns);
     if (perCall > 0.0) std::printf("  per call  %9.1f us\n", perCall * 1e6);
     if (row > 0.0) std::printf("  row       %9.1f us\n", row * 1e6);
     if (perCall > 0.0 && row > 0.0) std::printf("  ratio     %9.1f x\n", perCall / row);
+    if (exact > 0.0)
+        std::printf("  exact     %9.1f us (%.2f x the classic row)\n", exact * 1e6,
+                    row > 0.0 ? exact / row : 0.0);
+    if (asDrawn > 0.0)
+        std::printf("  exact as drawn (rebuild, 4 exact + 2 classic) %9.1f us\n", asDrawn * 1e6);
+    if (decode > 0.0) std::printf("  rebuild and decode of the setup %9.1f us\n", decode * 1e6);
+    if (pairSum > 0.0) std::printf("  pair sum row %9.1f us\n", pairSum * 1e6);
     std::printf("  largest difference between the paths: %.2g dB\n", MaxDifferenceDb());
     return 0;
 }

@@ -1,7 +1,12 @@
 #include "curves/CSpectrumCtl.h"
 
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QFileDialog>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPen>
@@ -10,6 +15,7 @@
 #include <QToolTip>
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 #include "controls/ControlHost.h"
@@ -58,6 +64,25 @@ bool FrequencyAxisUsable(float left, float right) {
 
 bool GainAxisUsable(float top, float bottom) {
     return std::isfinite(top) && std::isfinite(bottom) && top != bottom;
+}
+
+const QString kMeasurementCaption = QStringLiteral("Load measurement");
+
+// A polyline over the columns that have a value, broken where one has none.
+void DrawBrokenLine(QPainter& painter, const std::vector<std::optional<double>>& rows) {
+    QPolygonF line;
+    auto flush = [&] {
+        if (line.size() > 1) painter.drawPolyline(line);
+        line.clear();
+    };
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i]) {
+            line.append(QPointF(static_cast<double>(i) + 0.5, *rows[i] + 0.5));
+        } else {
+            flush();
+        }
+    }
+    flush();
 }
 
 QColor Dimmed(const QColor& color) {
@@ -230,6 +255,173 @@ int CSpectrumCtl::ColumnOf(float freq) const {
     return static_cast<int>(std::floor(Hold(column, left, right)));
 }
 
+void CSpectrumCtl::SetCurveMode(CurveMode mode) {
+    m_mode = mode;
+    update();
+}
+
+void CSpectrumCtl::SetShowPairSum(bool show) {
+    m_showPairSum = show;
+    update();
+}
+
+void CSpectrumCtl::SetMeasurement(std::optional<Measurement> measurement) {
+    m_measurement = std::move(measurement);
+    update();
+}
+
+void CSpectrumCtl::ShowContextMenu(QPoint screenPoint) {
+    m_tip.Hide();
+    const std::vector<CurveMenuItem> items = {
+        {kMenuExact, QStringLiteral("Exact response"), true, m_mode == CurveMode::Exact, true},
+        {kMenuPairSum, QStringLiteral("Show pair sum"), true, m_showPairSum, true},
+        {kMenuLoadMeasurement, QStringLiteral("Load measurement..."), false, false, true},
+        {kMenuClearMeasurement, QStringLiteral("Clear measurement"), false, false,
+         m_measurement.has_value()},
+    };
+    int chosen = 0;
+    if (m_hooks.popupMenu) {
+        chosen = m_hooks.popupMenu(items, screenPoint);
+    } else {
+        QMenu menu(this);
+        for (const CurveMenuItem& item : items) {
+            QAction* action = menu.addAction(item.text);
+            action->setData(item.command);
+            action->setCheckable(item.checkable);
+            action->setChecked(item.checked);
+            action->setEnabled(item.enabled);
+        }
+        const QAction* action = menu.exec(screenPoint);
+        chosen = action ? action->data().toInt() : 0;
+    }
+    RunMenuCommand(chosen);
+}
+
+void CSpectrumCtl::RunMenuCommand(int command) {
+    switch (command) {
+        case kMenuExact:
+            SetCurveMode(m_mode == CurveMode::Exact ? CurveMode::Classic : CurveMode::Exact);
+            break;
+        case kMenuPairSum:
+            SetShowPairSum(!m_showPairSum);
+            break;
+        case kMenuLoadMeasurement: {
+            const QString path = m_hooks.chooseMeasurementFile
+                                     ? m_hooks.chooseMeasurementFile(this)
+                                     : QFileDialog::getOpenFileName(
+                                           this, kMeasurementCaption, QString(),
+                                           QStringLiteral("Measurement text (*.txt *.frd *.csv)"));
+            if (!path.isEmpty()) LoadMeasurementFile(path);
+            break;
+        }
+        case kMenuClearMeasurement:
+            SetMeasurement(std::nullopt);
+            break;
+        default:
+            break;
+    }
+}
+
+bool CSpectrumCtl::LoadMeasurementFile(const QString& path) {
+    MeasurementResult result =
+        LoadMeasurement(std::filesystem::path(QFile::encodeName(path).toStdString()));
+    if (!result.Data) {
+        const QString text = QString::fromStdString(result.Error);
+        if (m_hooks.showWarning) {
+            m_hooks.showWarning(text, kMeasurementCaption);
+        } else {
+            QMessageBox::warning(this, kMeasurementCaption, text);
+        }
+        return false;
+    }
+    SetMeasurement(std::move(result.Data));
+    return true;
+}
+
+bool CSpectrumCtl::DecodeExact() {
+    m_exact = ExactSetup{};
+    if (!m_setup) return false;
+    if (!m_scratch) {
+        m_scratch = std::make_unique<DeviceImage>();
+        m_scratch->fill(0);
+    }
+    m_exact = DecodeExactSetup(*m_setup, m_channelCount, *m_scratch);
+    return m_exact.Count > 0;
+}
+
+void CSpectrumCtl::Row(int c, const float* freqs, std::size_t count, float* out) const {
+    if (!m_setup || c < 0 || c >= kChannelCount) {
+        std::fill(out, out + count, 0.0f);
+        return;
+    }
+    if (m_mode == CurveMode::Exact && c < m_exact.Count) {
+        ExactResponseRow(m_exact.Channels[static_cast<std::size_t>(c)], freqs, count, out);
+        return;
+    }
+    // Classic mode, and channels 5 and 6, which the image has no place for.
+    ChannelResponseRow(m_setup->Channels[static_cast<std::size_t>(c)], freqs, count, out);
+}
+
+void CSpectrumCtl::ChannelRow(int c, const float* freqs, std::size_t count, float* out) {
+    if (m_mode == CurveMode::Exact) DecodeExact();
+    Row(c, freqs, count, out);
+}
+
+int CSpectrumCtl::FirstSelectedChannel() const {
+    for (int c = 0; c < m_channelCount; ++c) {
+        if (IsSelected(c)) return c;
+    }
+    return -1;
+}
+
+void CSpectrumCtl::DrawOverlays(QPainter& painter, std::size_t columns) {
+    const int selected = FirstSelectedChannel();
+    std::vector<std::optional<double>> rows(columns);
+
+    if (m_measurement) {
+        const double reference = MeasurementReferenceDb(*m_measurement);
+        std::vector<std::optional<double>> measured(columns);
+        for (std::size_t i = 0; i < columns; ++i) {
+            measured[i] = MeasurementDbAt(*m_measurement, m_columnFreqs[i]);
+            if (measured[i]) *measured[i] -= reference;
+            rows[i] = measured[i] ? std::optional<double>(RowOf(static_cast<float>(*measured[i])))
+                                  : std::nullopt;
+        }
+        painter.setPen(QPen(kMeasurementColor, 1, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin));
+        DrawBrokenLine(painter, rows);
+        if (selected >= 0) {
+            Row(selected, m_columnFreqs.data(), columns, m_columnResponse.data());
+            for (std::size_t i = 0; i < columns; ++i) {
+                rows[i] = measured[i] ? std::optional<double>(RowOf(
+                                            static_cast<float>(*measured[i] + m_columnResponse[i])))
+                                      : std::nullopt;
+            }
+            painter.setPen(QPen(kPredictionColor, 1, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin));
+            DrawBrokenLine(painter, rows);
+        }
+    }
+
+    // The pair sum needs the phase, which only the exact responses carry: it is drawn for pairs
+    // the image holds.
+    if (m_showPairSum && selected >= 0) {
+        const int first = selected - selected % 2;
+        if (first + 1 < m_exact.Count) {
+            ExactPairSumRow(m_exact.Channels[static_cast<std::size_t>(first)],
+                            m_exact.Channels[static_cast<std::size_t>(first + 1)],
+                            m_columnFreqs.data(), columns, m_columnResponse.data());
+            for (std::size_t i = 0; i < columns; ++i) rows[i] = RowOf(m_columnResponse[i]);
+            painter.setPen(QPen(kPairSumColor, 1, Qt::DashLine, Qt::FlatCap, Qt::RoundJoin));
+            DrawBrokenLine(painter, rows);
+        }
+    }
+
+    if (m_mode == CurveMode::Exact) {
+        painter.setPen(kMeasurementColor);
+        painter.drawText(QRect(4, 2, width() - 8, height() - 4), Qt::AlignRight | Qt::AlignTop,
+                         QStringLiteral("Exact"));
+    }
+}
+
 bool CSpectrumCtl::IsSelected(int c) const {
     return m_setup && ((m_setup->GroupEQFlag >> c) & 1u) != 0;
 }
@@ -248,6 +440,8 @@ void CSpectrumCtl::paintEvent(QPaintEvent*) {
         m_columnFreqs[i] = FrequencyAt(left + static_cast<int>(i));
     }
 
+    if (m_mode == CurveMode::Exact || m_showPairSum) DecodeExact();
+
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setBrush(Qt::NoBrush);
@@ -261,8 +455,7 @@ void CSpectrumCtl::paintEvent(QPaintEvent*) {
         const double yOffset = penWidth % 2 == 1 ? 0.5 : 0.0;
         for (int c = 0; c < m_channelCount; ++c) {
             if (IsSelected(c) != selected) continue;
-            const ChannelRecord& channel = m_setup->Channels[static_cast<std::size_t>(c)];
-            ChannelResponseRow(channel, m_columnFreqs.data(), columns, m_columnResponse.data());
+            Row(c, m_columnFreqs.data(), columns, m_columnResponse.data());
             line.clear();
             for (std::size_t i = 0; i < columns; ++i) {
                 line.append(QPointF(left + static_cast<double>(i) + 0.5,
@@ -274,6 +467,8 @@ void CSpectrumCtl::paintEvent(QPaintEvent*) {
             painter.drawPolyline(line);
         }
     }
+
+    DrawOverlays(painter, columns);
 
     // Markers of the selected channels' custom points, point 1 on top; a bypassed point has
     // none but can still be taken hold of.
@@ -302,9 +497,10 @@ void CSpectrumCtl::UpdateReadout(QPoint pos) {
     // The last selected channel decides whether the tip shows; the text is that of the last
     // one the pointer was near.
     bool near = false;
+    if (m_mode == CurveMode::Exact) DecodeExact();
     for (int c = 0; c < m_channelCount; ++c) {
         if (!IsSelected(c)) continue;
-        m_lastResponse = ChannelResponseDb(m_setup->Channels[static_cast<std::size_t>(c)], f);
+        Row(c, &f, 1, &m_lastResponse);
         near = std::abs(RowOf(m_lastResponse) - pos.y()) <= kNearRows;
         if (near) {
             m_readoutText = QString::asprintf("%.2fdB , %dHz", static_cast<double>(m_lastResponse),
@@ -400,6 +596,11 @@ void CSpectrumCtl::mouseMoveEvent(QMouseEvent* event) {
 void CSpectrumCtl::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
     if (event->button() == Qt::LeftButton && m_dragging) EndDrag();
+}
+
+void CSpectrumCtl::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+    ShowContextMenu(event->globalPos());
 }
 
 void CSpectrumCtl::leaveEvent(QEvent* event) {

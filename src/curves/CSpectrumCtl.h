@@ -8,8 +8,14 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
 
+#include "curves/ExactResponse.h"
+#include "curves/Measurement.h"
+#include "model/DeviceImage.h"
 #include "model/ParameterModel.h"
 
 class QLabel;
@@ -57,13 +63,55 @@ private:
     QPoint m_pos;
 };
 
+// Which response the curves show: the analog display model of the parameters (ChannelResponse)
+// or the 48 kHz filters the amplifier runs, decoded from the image the setup gives (ExactResponse).
+enum class CurveMode : std::uint8_t { Classic, Exact };
+
+// One entry of the curve's right-click menu.
+struct CurveMenuItem {
+    int command = 0;
+    QString text;
+    bool checkable = false;
+    bool checked = false;
+    bool enabled = true;
+};
+
+// The menu and the dialogs the curve raises. Tests answer them; an empty one falls back to the
+// real menu, file dialog or message box.
+struct CurveHooks {
+    // The command of the chosen item, 0 when none was chosen.
+    std::function<int(const std::vector<CurveMenuItem>& items, QPoint screenPoint)> popupMenu;
+    // The measurement file to load; empty on Cancel.
+    std::function<QString(QWidget* parent)> chooseMeasurementFile;
+    std::function<void(const QString& text, const QString& caption)> showWarning;
+};
+
 // The response curve control: the magnitude response of each channel of one setup over the
 // skin's plot (which carries the grid), frequency on a logarithmic axis. Channels in the setup's
 // GroupEQFlag are drawn thin in full colour over the others, dimmed and thick; their custom EQ
 // points get square markers and, when editing is on, can be dragged. A finished drag reports
 // UM_CURVE_POINT_MOVED (wParam: channel of the held point, lParam: point index 0..3).
+//
+// A right-click menu switches between the classic and the exact curves, adds the summed response
+// of the selected channel's pair (dashed white; from the exact responses, as only they carry the
+// phase) and loads or clears a measurement. A measurement is drawn in grey, shifted so that its
+// mean level within 200 Hz .. 2 kHz sits at 0 dB, together with the predicted result: the
+// measurement plus the first selected channel's response (as the mode draws it), in orange.
+// Channels 5 and 6 have no place in the amplifier's image; the exact mode draws them the classic
+// way.
 class CSpectrumCtl : public QWidget {
 public:
+    // Commands of the right-click menu.
+    enum MenuCommand : int {
+        kMenuExact = 1,
+        kMenuPairSum,
+        kMenuLoadMeasurement,
+        kMenuClearMeasurement,
+    };
+    static inline const QColor kMeasurementColor{160, 160, 160};
+    static inline const QColor kPredictionColor{255, 160, 0};
+    static inline const QColor kPairSumColor{255, 255, 255};
+
     // Where a dragged point may go: the custom point range, which lies inside the plot edges.
     static constexpr float kMinPointFreq = 16.0f;
     static constexpr float kMaxPointFreq = 20893.0f;
@@ -124,6 +172,25 @@ public:
     CurveTip& Readout() { return m_tip; }
     const CurveTip& Readout() const { return m_tip; }
 
+    void SetCurveMode(CurveMode mode);
+    CurveMode Mode() const { return m_mode; }
+    void SetShowPairSum(bool show);
+    bool ShowsPairSum() const { return m_showPairSum; }
+    void SetMeasurement(std::optional<Measurement> measurement);
+    const std::optional<Measurement>& CurrentMeasurement() const { return m_measurement; }
+    void SetHooks(CurveHooks hooks) { m_hooks = std::move(hooks); }
+
+    // The right-click menu at `screenPoint`, and what its commands do.
+    void ShowContextMenu(QPoint screenPoint);
+    void RunMenuCommand(int command);
+    // Reads a measurement file; false, and a warning with the reader's message, when it fails.
+    bool LoadMeasurementFile(const QString& path);
+
+    // The response of channel c at the frequencies given, as the mode draws it: dB per point.
+    void ChannelRow(int c, const float* freqs, std::size_t count, float* out);
+    // The channel whose pair sum and predicted result are drawn: the first selected one, or -1.
+    int FirstSelectedChannel() const;
+
     bool IsDragging() const { return m_dragging; }
     int DragChannel() const { return m_dragChannel; }
     int DragPoint() const { return m_dragPoint; }
@@ -134,6 +201,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
@@ -142,6 +210,11 @@ private:
     bool StartDrag(QPoint pos);
     void DragTo(QPoint pos);
     void EndDrag();
+    // Decodes the setup's image channels for the exact mode; true when there are any.
+    bool DecodeExact();
+    // ChannelRow from the exact responses as last decoded.
+    void Row(int c, const float* freqs, std::size_t count, float* out) const;
+    void DrawOverlays(QPainter& painter, std::size_t columns);
 
     int m_id;
     float m_fmin = 12.6f;
@@ -166,6 +239,14 @@ private:
     // Reused by every paint: the frequency of each column and one channel's response there.
     std::vector<float> m_columnFreqs;
     std::vector<float> m_columnResponse;
+
+    CurveMode m_mode = CurveMode::Classic;
+    bool m_showPairSum = false;
+    std::optional<Measurement> m_measurement;
+    CurveHooks m_hooks;
+    // The exact responses of the last paint or readout, from a scratch image of our own.
+    std::unique_ptr<DeviceImage> m_scratch;
+    ExactSetup m_exact;
 };
 
 }  // namespace vantrel

@@ -1,16 +1,23 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QImage>
 #include <QMouseEvent>
+#include <QPalette>
+#include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <limits>
 #include <optional>
 #include <vector>
 
 #include "controls/ControlHost.h"
 #include "curves/CSpectrumCtl.h"
+#include "curves/ChannelResponse.h"
+#include "curves/ExactResponse.h"
 #include "skin/SkinLayout.h"
 
 namespace vantrel {
@@ -391,6 +398,184 @@ TEST_F(CSpectrumCtlTest, HidingMidDragEndsTheDrag) {
     EXPECT_EQ(Point(0, 0).Gain, curve->GainAt(60));
     QTest::mouseRelease(curve, Qt::LeftButton, {}, {60, 60});
     EXPECT_EQ(m_host.messages.size(), 1u);
+}
+
+// Rows of column x whose colour is closer to `color` than to anything else drawn there.
+std::vector<int> RowsOf(const QImage& image, int x, const QColor& color) {
+    std::vector<int> rows;
+    for (int y = 0; y < image.height(); ++y) {
+        if (Distance(image.pixelColor(x, y), color) < 90.0) rows.push_back(y);
+    }
+    return rows;
+}
+
+bool Near(const std::vector<int>& rows, int row, int slack) {
+    return std::any_of(rows.begin(), rows.end(), [&](int y) { return std::abs(y - row) <= slack; });
+}
+
+TEST_F(CSpectrumCtlTest, ExactModeDrawsTheFiltersTheAmplifierRuns) {
+    // One channel, a first-order low-pass at 16 kHz: near 20 kHz the 48 kHz filter has fallen
+    // well below the analog model.
+    curve->SetChannelCount(1);
+    Channel(0).LowPassOn = 1;
+    Channel(0).LowPassFreq = 16000.0f;
+    Channel(0).LowPassSlope = 6;
+    const ExactChannel exact = DecodeExactSetup(setup, 1).Channels[0];
+    curve->SetCurveMode(CurveMode::Exact);
+    const QImage image = curve->grab().toImage();
+    for (const float hz : {12000.0f, 18000.0f, 20000.0f, 22000.0f}) {
+        const int x = curve->ColumnOf(hz);
+        const float f = curve->FrequencyAt(x);
+        float db = 0.0f;
+        ExactResponseRow(exact, &f, 1, &db);
+        const std::vector<int> red = RowsOf(image, x, kRed);
+        SCOPED_TRACE(testing::Message() << hz << " Hz: exact " << db << " dB, classic "
+                                        << ChannelResponseDb(Channel(0), f) << " dB");
+        EXPECT_TRUE(Near(red, curve->RowOf(db), 1));
+        if (hz > 15000.0f) {
+            EXPECT_FALSE(Near(red, curve->RowOf(ChannelResponseDb(Channel(0), f)), 5));
+        }
+    }
+    // The readout reads the exact curve.
+    const int x = curve->ColumnOf(20000.0f);
+    float f = curve->FrequencyAt(x);
+    float db = 0.0f;
+    ExactResponseRow(exact, &f, 1, &db);
+    Hover(curve, {x, curve->RowOf(db)});
+    EXPECT_FLOAT_EQ(curve->LastResponse(), db);
+
+    curve->SetCurveMode(CurveMode::Classic);
+    const std::vector<int> classic = RowsOf(curve->grab().toImage(), x, kRed);
+    EXPECT_TRUE(Near(classic, curve->RowOf(ChannelResponseDb(Channel(0), f)), 1));
+    EXPECT_FALSE(Near(classic, curve->RowOf(db), 5));
+}
+
+TEST_F(CSpectrumCtlTest, TheContextMenuTogglesTheModeAndThePairSum) {
+    std::vector<std::vector<CurveMenuItem>> shown;
+    int answer = 0;
+    CurveHooks hooks;
+    hooks.popupMenu = [&](const std::vector<CurveMenuItem>& items, QPoint) {
+        shown.push_back(items);
+        return answer;
+    };
+    curve->SetHooks(hooks);
+    auto rightClick = [&](int command) {
+        answer = command;
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(50, 50),
+                                curve->mapToGlobal(QPoint(50, 50)));
+        QApplication::sendEvent(curve, &event);
+    };
+
+    rightClick(CSpectrumCtl::kMenuExact);
+    EXPECT_EQ(curve->Mode(), CurveMode::Exact);
+    rightClick(0);  // dismissed: nothing changes
+    EXPECT_EQ(curve->Mode(), CurveMode::Exact);
+    rightClick(CSpectrumCtl::kMenuPairSum);
+    EXPECT_TRUE(curve->ShowsPairSum());
+    rightClick(CSpectrumCtl::kMenuExact);
+    EXPECT_EQ(curve->Mode(), CurveMode::Classic);
+
+    ASSERT_EQ(shown.size(), 4u);
+    ASSERT_EQ(shown[0].size(), 4u);
+    EXPECT_EQ(shown[0][0].text, "Exact response");
+    EXPECT_FALSE(shown[0][0].checked);
+    EXPECT_TRUE(shown[1][0].checked);
+    EXPECT_EQ(shown[2][1].text, "Show pair sum");
+    EXPECT_TRUE(shown[3][1].checked);
+    EXPECT_EQ(shown[0][2].text, "Load measurement...");
+    EXPECT_EQ(shown[0][3].text, "Clear measurement");
+    EXPECT_FALSE(shown[0][3].enabled);  // nothing to clear yet
+}
+
+TEST_F(CSpectrumCtlTest, PairSumIsDrawnDashedForTheSelectedPair) {
+    // Channels 3 and 4, identical and flat: their sum lies 6 dB up. Channel 3 is selected.
+    curve->SetChannelCount(4);
+    setup.GroupEQFlag = 0x04;
+    // On black, as the skin's plot is dark, where the white line shows.
+    QPalette dark = curve->palette();
+    dark.setColor(QPalette::Window, Qt::black);
+    curve->setPalette(dark);
+    curve->setAutoFillBackground(true);
+    const int sumRow = curve->RowOf(6.0206f);
+    auto whiteColumns = [&] {
+        const QImage image = curve->grab().toImage();
+        int count = 0;
+        for (int x = 20; x < 300; ++x) {
+            // Antialiased dashes come out light grey.
+            const QColor pixel = image.pixelColor(x, sumRow);
+            count +=
+                pixel.red() > 150 && pixel.green() == pixel.red() && pixel.blue() == pixel.red();
+        }
+        return count;
+    };
+    EXPECT_EQ(whiteColumns(), 0);
+    curve->SetShowPairSum(true);
+    const int dashed = whiteColumns();
+    EXPECT_GT(dashed, 60);
+    EXPECT_LT(dashed, 260);  // gaps between the dashes
+    // Channel 4 muted: the sum is channel 3 alone, on the 0 dB row.
+    Channel(3).Mute = 1;
+    EXPECT_EQ(whiteColumns(), 0);
+}
+
+TEST_F(CSpectrumCtlTest, MeasurementOverlayAndPredictedResult) {
+    // Mean within 200 Hz .. 2 kHz is 81 dB, so 1 kHz (83 dB) draws at +2 dB. Channel 1 cuts
+    // 12 dB there: the predicted result lies at -10 dB.
+    curve->SetChannelCount(2);
+    Point(0, 0) = {1000.0f, -12.0f, 1.0f, 0};
+    Measurement m;
+    m.Points = {{100, 80, {}}, {200, 80, {}}, {1000, 83, {}}, {2000, 80, {}}, {10000, 80, {}}};
+    curve->SetMeasurement(m);
+    const int x = curve->ColumnOf(1000.0f);
+    QImage image = curve->grab().toImage();
+    EXPECT_TRUE(Near(RowsOf(image, x, CSpectrumCtl::kMeasurementColor), curve->RowOf(2.0f), 1));
+    EXPECT_TRUE(Near(RowsOf(image, x, CSpectrumCtl::kPredictionColor), curve->RowOf(-10.0f), 1));
+    // Nothing outside the measured range.
+    const int outside = curve->ColumnOf(50.0f);
+    EXPECT_TRUE(RowsOf(image, outside, CSpectrumCtl::kPredictionColor).empty());
+
+    // In the exact mode the prediction follows the exact curve (the same at 1 kHz).
+    curve->SetCurveMode(CurveMode::Exact);
+    image = curve->grab().toImage();
+    EXPECT_TRUE(Near(RowsOf(image, x, CSpectrumCtl::kPredictionColor), curve->RowOf(-10.0f), 1));
+
+    curve->RunMenuCommand(CSpectrumCtl::kMenuClearMeasurement);
+    EXPECT_FALSE(curve->CurrentMeasurement());
+    image = curve->grab().toImage();
+    EXPECT_FALSE(Near(RowsOf(image, x, CSpectrumCtl::kMeasurementColor), curve->RowOf(2.0f), 1));
+}
+
+TEST_F(CSpectrumCtlTest, LoadingAMeasurementWarnsWithTheReadersMessage) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString good = dir.filePath("good.txt");
+    const QString bad = dir.filePath("bad.frd");
+    std::ofstream(good.toStdString()) << "* REW\n100 80\n1000 81\n";
+    std::ofstream(bad.toStdString()) << "100 80\n50 81\n";
+    QString choice;
+    std::vector<QString> warnings;
+    CurveHooks hooks;
+    hooks.chooseMeasurementFile = [&](QWidget*) { return choice; };
+    hooks.showWarning = [&](const QString& text, const QString&) { warnings.push_back(text); };
+    curve->SetHooks(hooks);
+
+    choice = "";  // Cancel
+    curve->RunMenuCommand(CSpectrumCtl::kMenuLoadMeasurement);
+    EXPECT_FALSE(curve->CurrentMeasurement());
+    choice = bad;
+    curve->RunMenuCommand(CSpectrumCtl::kMenuLoadMeasurement);
+    EXPECT_FALSE(curve->CurrentMeasurement());
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0], "line 2: the frequencies must rise from line to line");
+    choice = good;
+    curve->RunMenuCommand(CSpectrumCtl::kMenuLoadMeasurement);
+    ASSERT_TRUE(curve->CurrentMeasurement());
+    EXPECT_EQ(curve->CurrentMeasurement()->Points.size(), 2u);
+    // A failed load keeps the measurement shown.
+    choice = bad;
+    curve->RunMenuCommand(CSpectrumCtl::kMenuLoadMeasurement);
+    EXPECT_TRUE(curve->CurrentMeasurement());
+    EXPECT_EQ(warnings.size(), 2u);
 }
 
 }  // namespace

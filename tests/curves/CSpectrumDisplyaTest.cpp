@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -236,6 +237,27 @@ TEST(SpectrumWindowInMainWindowTest, ZoomButtonsShowTheCurrentSetup) {
     main.close();
     EXPECT_EQ(main.SpectrumWindow(), nullptr);
     SetPictureFolder({});
+}
+
+TEST_F(CSpectrumDisplyaTest, TheZoomCurveOffersTheExactResponseToo) {
+    window->SetSetup(&setup, 6);
+    window->ShowSpectrum();
+    CSpectrumCtl* curve = window->ZoomCurve();
+    std::vector<QString> offered;
+    CurveHooks hooks;
+    hooks.popupMenu = [&](const std::vector<CurveMenuItem>& items, QPoint) {
+        for (const CurveMenuItem& item : items) offered.push_back(item.text);
+        return int{CSpectrumCtl::kMenuExact};
+    };
+    curve->SetHooks(hooks);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10),
+                            curve->mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(curve, &event);
+    EXPECT_EQ(curve->Mode(), CurveMode::Exact);
+    EXPECT_EQ(offered, (std::vector<QString>{"Exact response", "Show pair sum",
+                                             "Load measurement...", "Clear measurement"}));
+    // Drawn with six channels, two of which the image has no place for.
+    EXPECT_FALSE(curve->grab().isNull());
 }
 
 }  // namespace
