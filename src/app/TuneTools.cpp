@@ -29,9 +29,15 @@ TuneTools::TuneTools(EditorContext& ctx, std::function<void(bool)> showComparing
 
 void TuneTools::BeforeMessage() { LeaveCompare(); }
 
-void TuneTools::AfterMessage(const ControlMessage& message) { Record(SourceOf(message)); }
+void TuneTools::AfterMessage(const ControlMessage& message) {
+    m_history.Record(m_ctx.model, SourceOf(message), clock());
+}
 
-void TuneTools::Record(std::uint64_t source) { m_history.Record(m_ctx.model, source, clock()); }
+void TuneTools::Record(std::uint64_t source) {
+    m_history.Seal();
+    m_history.Record(m_ctx.model, source, clock());
+    m_history.Seal();
+}
 
 void TuneTools::Restart() {
     m_history.Reset(m_ctx.model);
@@ -120,9 +126,7 @@ void TuneTools::AlignTime() {
     const Alignment alignment = AlignDelays(setup.Distance, count);
     ApplyAlignment(setup, alignment);
     AfterChange(before);
-    m_history.Seal();
     Record(kAlignSource);
-    m_history.Seal();
 
     if (!alignment.limited.empty()) {
         QString channels;

@@ -23,7 +23,8 @@ public:
     // After a notification's handler: what the handler changed is one undo step, or grows the
     // step of the same control's burst.
     void AfterMessage(const ControlMessage& message);
-    // After a change made outside the notifications (a menu of the window's own).
+    // After a change made outside the notifications (a menu of the window's own): a step of its
+    // own.
     void Record(std::uint64_t source);
     // The tune was replaced by the amplifier's: the history starts again and the edits play.
     void Restart();
@@ -54,6 +55,7 @@ public:
 
     // Sources of the changes made by the window's own commands.
     static constexpr std::uint64_t kAlignSource = 1ull << 40;
+    static constexpr std::uint64_t kImportSource = 2ull << 40;
 
 private:
     // The current setup as stored, in a copy of the model.
