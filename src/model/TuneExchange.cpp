@@ -106,6 +106,11 @@ std::string Upper(std::string_view text) {
 
 bool Same(std::string_view a, std::string_view b) { return Upper(a) == Upper(b); }
 
+// A word of the file in a message: a few characters of it, not a whole damaged file.
+std::string Shown(std::string_view word) {
+    return word.size() <= 24 ? std::string(word) : std::string(word.substr(0, 21)) + "...";
+}
+
 // A number as these files write it: optional sign, decimal point or comma, exponent, maybe a
 // unit written onto it ("1000Hz", "-3dB"). Nothing for anything else, and for infinities and NaN.
 std::optional<double> ReadNumber(std::string_view token) {
@@ -174,6 +179,7 @@ Value KeywordValue(const std::vector<std::string_view>& tokens, std::string_view
             ++j;
         }
         value.number = ReadNumber(joined);
+        value.text = Shown(value.text);
         return value;
     }
     return value;
@@ -232,7 +238,7 @@ void ReadFilter(std::string_view body, const std::string& label, ReadFile& file)
     if (state == "OFF") return skip("OFF, skipped");
     const std::optional<TypeInfo> info = FilterType(type);
     if (!info) {
-        return skip("type " + std::string(tokens[1]) +
+        return skip("type " + Shown(tokens[1]) +
                     " is not supported (only peaking, high-pass and low-pass filters), skipped");
     }
     const std::vector<std::string_view> params(tokens.begin() + 2, tokens.end());
@@ -325,7 +331,7 @@ void ReadApoAmount(std::string_view command, std::string_view body, const std::s
     }
     if (preamp ? !(unit.empty() || Same(unit, "dB")) : !Same(unit, "ms")) {
         file.messages.push_back(label + ": " + name + " " + Short(*number) + " " +
-                                std::string(unit.empty() ? "without a unit" : unit) +
+                                (unit.empty() ? std::string("without a unit") : Shown(unit)) +
                                 " ignored: only " + (preamp ? "dB" : "ms") + " can be taken over");
         return;
     }
@@ -357,8 +363,7 @@ ReadFile ReadApo(std::string_view text) {
                                     ": Channel: ignored; the filters of every channel "
                                     "section go into this one channel");
         } else {
-            const std::string shown(command.substr(0, std::min<std::size_t>(command.size(), 40)));
-            file.messages.push_back(label + ": " + shown +
+            file.messages.push_back(label + ": " + Shown(command) +
                                     ": ignored (not a filter, preamp or delay)");
         }
     }
@@ -366,6 +371,13 @@ ReadFile ReadApo(std::string_view text) {
 }
 
 // ---- onto the amplifier's grids ----
+
+// The top of a frequency range is a value of its own: a typed frequency beyond it is held as the
+// limit, which lies between two grid steps. Written out exactly and read back, it stays the limit
+// rather than moving to the step below.
+float AtLimitOr(float quantised, double in, float limit) {
+    return static_cast<float>(in) == limit ? limit : quantised;
+}
 
 struct Imported {
     EqImport result;
@@ -388,7 +400,7 @@ struct Imported {
 
     EqPoint Point(const Filter& f) {
         EqPoint point;
-        point.Freq = QuantizeEqFreq(f.fc);
+        point.Freq = AtLimitOr(QuantizeEqFreq(f.fc), f.fc, kMaxFreq);
         point.Gain = QuantizeEqGain(f.gain);
         point.Q = QuantizeQ(f.q);
         point.Bypass = 0;
@@ -568,7 +580,8 @@ void ImportCrossover(const std::vector<Filter>& filters, Kind kind, Imported& im
         imp.Note(group.front()->label + ": " + std::to_string(6 * order) + " dB/oct " + name +
                  " set to " + std::to_string(slope) + " dB/oct (slopes 6, 12, 24, 36, 48)");
     }
-    const float freq = QuantizeCrossoverFreq(fc, imp.mode);
+    const float freq =
+        AtLimitOr(QuantizeCrossoverFreq(fc, imp.mode), fc, MaxCrossoverFreq(imp.mode));
     const std::string range =
         imp.mode == 2 ? "crossover range 16..302 Hz in bass mode" : "crossover range 16..20893 Hz";
     imp.NoteValue(group.front()->label, "Fc", " Hz", fc, freq, kMinFreq, MaxCrossoverFreq(imp.mode),
@@ -607,7 +620,7 @@ void ImportDelaySection(const ReadFile& file, Imported& imp) {
 
 struct FilterLine {
     std::string type;
-    double fc;
+    float fc;  // written exactly, so it reads back onto the same grid step
     std::optional<double> gain;
     double q;  // 0: none written
     int qDecimals;
@@ -639,7 +652,7 @@ std::vector<FilterLine> ExportLines(const ChannelRecord& ch) {
             const EqPoint& band = ch.EQBand[At(b)];
             if (band.Gain != 0.0f) {
                 lines.push_back(
-                    {"PK", static_cast<double>(EqBandFrequencies[At(b)]), band.Gain, band.Q, 2});
+                    {"PK", static_cast<float>(EqBandFrequencies[At(b)]), band.Gain, band.Q, 2});
             }
         }
     }
@@ -731,12 +744,12 @@ std::string ExportChannelEq(const ChannelRecord& channel, EqFileFormat format,
         std::string text;
         if (rew) {
             text = "Filter " + Pad(std::to_string(n), 2, true) + ": ON  " + Pad(line.type, 8) +
-                   " Fc " + Pad(Fixed(line.fc, 1), 8, true) + " Hz";
+                   " Fc " + Pad(Real(line.fc), 8, true) + " Hz";
             if (line.gain) text += "  Gain " + Pad(Fixed(*line.gain, 1), 5, true) + " dB";
             if (line.q > 0.0) text += "  Q " + Pad(Fixed(line.q, line.qDecimals), 6, true);
         } else {
-            text = "Filter " + std::to_string(n) + ": ON " + line.type + " Fc " +
-                   Fixed(line.fc, 1) + " Hz";
+            text = "Filter " + std::to_string(n) + ": ON " + line.type + " Fc " + Real(line.fc) +
+                   " Hz";
             if (line.gain) text += " Gain " + Fixed(*line.gain, 1) + " dB";
             if (line.q > 0.0) text += " Q " + Fixed(line.q, line.qDecimals);
         }

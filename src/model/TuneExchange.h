@@ -61,7 +61,9 @@ struct EqImport {
 //   amplifier cannot boost; "Delay: N ms" (summed) the delay time, 0..20 ms. Either switches the
 //   delay section on, which trim and delay need; a value the file leaves out is then 0 if the
 //   section was off. A delay given in samples is reported and ignored.
-// A frequency or Q moved by more than 1% onto its grid is reported too.
+// A frequency or Q moved by more than 1% onto its grid is reported too. A frequency exactly at the
+// top of its range stays there (the limit a typed value beyond the range is held at), so an
+// exported channel reads back unchanged.
 EqImport ImportChannelEq(std::string_view text, EqFileFormat format, const ChannelRecord& channel,
                          EqImportTarget target, std::uint8_t mode);
 
@@ -74,7 +76,8 @@ EqFileFormat GuessEqFileFormat(std::string_view text);
 // HP/LP, higher orders as HPQ/LPQ cascades with the Butterworth section Qs), custom points that are
 // not bypassed, then the graphic bands with a gain other than 0 dB unless EQBypass is set, all as
 // peaking filters. The Apo text also has "Preamp:" (the trim) and "Delay:" when the delay section
-// is on. Numbers always have '.' decimals, whatever the locale. `title` (one line) goes into a
+// is on. Numbers always have '.' decimals, whatever the locale; frequencies have every digit of
+// the stored value, so they read back onto the same step. `title` (one line) goes into a
 // note or comment at the top when not empty.
 // Importing the text into the same channel gives it back unchanged: with the Points target when
 // its EQ is in the custom points, with the Bands target when it is in the bands.

@@ -388,15 +388,16 @@ ChannelRecord TunedChannel() {
     ch.HighPassFreq = QuantizeCrossoverFreq(63, 0);
     ch.HighPassSlope = 24;
     ch.LowPassOn = 1;
-    ch.LowPassFreq = QuantizeCrossoverFreq(3500, 0);
+    // A frequency typed beyond the range is held as the limit itself, off the grid.
+    ch.LowPassFreq = QuantizeCrossoverFreq(1e6, 0);
     ch.LowPassSlope = 36;
     ch.DelayOn = 1;
     ch.DelayTime = QuantizeDelayTime(1.24);
     ch.Trim = QuantizeTrim(-4.5);
     ch.CustomEQ[0] = {QuantizeEqFreq(16), QuantizeEqGain(-24), QuantizeQ(0.4), 0};
     ch.CustomEQ[1] = {QuantizeEqFreq(500), QuantizeEqGain(3.5), QuantizeQ(2.5), 1};
-    ch.CustomEQ[2] = {QuantizeEqFreq(1200), QuantizeEqGain(0), QuantizeQ(3), 0};
-    ch.CustomEQ[3] = {QuantizeEqFreq(20893), QuantizeEqGain(6), QuantizeQ(24), 0};
+    ch.CustomEQ[2] = {QuantizeEqFreq(20893), QuantizeEqGain(0), QuantizeQ(3), 0};
+    ch.CustomEQ[3] = {QuantizeEqFreq(1e6), QuantizeEqGain(6), QuantizeQ(24), 0};
     return ch;
 }
 
