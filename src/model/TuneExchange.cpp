@@ -710,7 +710,7 @@ EqImport ImportChannelEq(std::string_view text, EqFileFormat format, const Chann
             ImportPoints(peaks, imp);
         } else {
             ImportBands(peaks, imp);
-            if (!peaks.empty() && imp.result.channel.EQBypass != 0) {
+            if (imp.result.channel.EQBypass != 0) {
                 imp.Note("EQ bypass is on: the imported bands are not heard until it is off");
             }
         }
