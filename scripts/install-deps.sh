@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libyaml-dev
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
   python3 python3-dbusmock dbus-daemon dbus

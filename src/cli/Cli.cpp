@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 
+#include "cli/CliExchange.h"
 #include "cli/CliTransfer.h"
 #include "link/AmpStatus.h"
 #include "link/CDSPSocket.h"
@@ -19,6 +20,15 @@
 #endif
 
 namespace vantrel {
+
+std::optional<unsigned long> ParseCliNumber(const std::string& text, unsigned long max) {
+    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return std::nullopt;
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text.c_str(), &end, 0);
+    if (errno != 0 || end == text.c_str() || *end != '\0' || value > max) return std::nullopt;
+    return value;
+}
 
 namespace {
 
@@ -46,6 +56,18 @@ constexpr const char* kUsage =
     "  switch N                 switch the amplifier to setup N (0..3), paced as the window does\n"
     "  firmware-update --model-index K --yes\n"
     "                           install the delivered firmware for catalogue entry K\n"
+    "  export PRESET SETUP CHANNEL rew|apo [OUTFILE]\n"
+    "                           channel CHANNEL (0..5) of setup SETUP (0..3) of the preset file\n"
+    "                           as Room EQ Wizard or Equalizer APO filter text\n"
+    "  export PRESET SETUP camilladsp [OUTFILE]\n"
+    "                           setup SETUP as a complete CamillaDSP configuration (YAML)\n"
+    "  import PRESET SETUP CHANNEL FILE [--into points|bands] [--format rew|apo]\n"
+    "                           the filters of FILE into the channel's custom points (default)\n"
+    "                           or graphic bands and crossovers, rewriting PRESET; prints each\n"
+    "                           line not used and each value limited\n"
+    "\n"
+    "export writes to standard output without OUTFILE; export and import only touch files.\n"
+    "import reads the format from FILE unless --format is given.\n"
     "\n"
     "Firmware offers are declined unless --yes is given; the device selection takes catalogue\n"
     "entry K of INI/DeviceModels.dat (0 = first) or is cancelled without --model-index.\n"
@@ -56,16 +78,6 @@ constexpr std::uint32_t kDefaultPort = 58000;
 constexpr std::uint32_t kShortReadTimeoutMs = 20000;
 constexpr std::uint32_t kLongReadTimeoutMs = 150000;
 constexpr std::uint32_t kLoadSetupTimeoutMs = 20000;
-
-// Whole-string unsigned number, decimal or 0x hex, at most `max`.
-std::optional<unsigned long> ParseNumber(const std::string& text, unsigned long max) {
-    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return std::nullopt;
-    errno = 0;
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(text.c_str(), &end, 0);
-    if (errno != 0 || end == text.c_str() || *end != '\0' || value > max) return std::nullopt;
-    return value;
-}
 
 struct Adaptor {
     std::string host = "127.0.0.1";
@@ -88,7 +100,7 @@ bool ParseAdaptor(const std::string& text, Adaptor& adaptor) {
     const auto colon = text.rfind(':');
     adaptor.host = text.substr(0, colon);
     if (colon != std::string::npos) {
-        const auto port = ParseNumber(text.substr(colon + 1), 65535);
+        const auto port = ParseCliNumber(text.substr(colon + 1), 65535);
         if (!port || *port == 0) return false;
         adaptor.port = static_cast<std::uint32_t>(*port);
     }
@@ -155,6 +167,7 @@ public:
         const std::string& command = args[i];
         const std::vector<std::string> rest(args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
                                             args.end());
+        if (IsExchangeCommand(command)) return RunExchangeCommand(command, rest, m_out, m_err);
         if (IsTransferCommand(command)) return Transfer(command, rest, adaptor, dataDir);
         if (command == "identify") return Expect(rest, 0, command) ? Identify() : 2;
         if (command == "status") return Expect(rest, 0, command) ? Status() : 2;
@@ -238,8 +251,8 @@ private:
     }
 
     int Read(const std::string& addressText, const std::string& countText) {
-        const auto address = ParseNumber(addressText, 0xFFFF);
-        const auto count = ParseNumber(countText, 0xFFFF - 4);
+        const auto address = ParseCliNumber(addressText, 0xFFFF);
+        const auto count = ParseCliNumber(countText, 0xFFFF - 4);
         if (!address) return Usage("read: ADDRESS must be 0..65535");
         if (!count || *count == 0) return Usage("read: COUNT must be 1..65531");
         if (*address + *count > 0x10000) return Usage("read: the range runs past address 65535");
@@ -254,7 +267,7 @@ private:
     }
 
     int LoadSetup(const std::string& text) {
-        const auto setup = ParseNumber(text, 3);
+        const auto setup = ParseCliNumber(text, 3);
         if (!setup) return Usage("load-setup: N must be 0..3");
         if (!m_socket.LoadSetup(static_cast<std::uint8_t>(*setup), kLoadSetupTimeoutMs)) {
             return Fail("Load setup fail!");
@@ -264,8 +277,8 @@ private:
     }
 
     int SetLevel(const std::string& targetText, const std::string& valueText) {
-        const auto target = ParseNumber(targetText, 0xFF);
-        const auto value = ParseNumber(valueText, 0xFF);
+        const auto target = ParseCliNumber(targetText, 0xFF);
+        const auto value = ParseCliNumber(valueText, 0xFF);
         if (!target || (*target > 5 && *target != kNoiseKillerTarget)) {
             return Usage("set-level: TARGET must be 0..5 or 0xF0");
         }
@@ -284,7 +297,7 @@ private:
         std::optional<unsigned long> value;
         if (text == "on") value = 255;
         else if (text == "off") value = 0;
-        else value = ParseNumber(text, 0xFF);
+        else value = ParseCliNumber(text, 0xFF);
         if (!value || (*value != 0 && *value != 255)) {
             return Usage("noise-killer: VALUE must be 0 (off) or 255 (on)");
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,5 +13,9 @@ namespace vantrel {
 // 0 success, 1 the amplifier or the link failed, 2 a usage error.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            Clock& clock = SystemClock());
+
+// A whole argument as an unsigned number, decimal or 0x-prefixed hex, at most `max`; nothing for
+// anything else (signs, blanks, trailing text).
+std::optional<unsigned long> ParseCliNumber(const std::string& text, unsigned long max);
 
 }  // namespace vantrel

@@ -1,12 +1,14 @@
-#include "cli/Cli.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "cli/Cli.h"
 #include "link/CDSPSocket.h"
+#include "model/PresetFile.h"
+#include "model/Scales.h"
+#include "model/TuneExchange.h"
 #include "sim/VirtualAmplifier.h"
 #include "support/FakeClock.h"
 #include "support/TempFolder.h"
@@ -188,6 +190,145 @@ TEST_F(CliTest, TransferFailuresNameWhatFailed) {
     for (std::size_t i = before; i < requests.size(); ++i) {
         EXPECT_NE(requests[i].command, CMD_WRITE_MEMORY) << "a store began without its template";
     }
+}
+
+std::string FileText(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A preset whose setup 2, channel 3 holds a tune; the other channels keep their start values.
+struct PresetWithTune {
+    explicit PresetWithTune(const test::TempFolder& folder) : file(folder / "Tune.dat") {
+        InitSetups(model);
+        model.ChannelNum = 6;
+        ChannelRecord& ch = model.Setups[2].Channels[3];
+        ch.HighPassOn = 1;
+        ch.HighPassFreq = QuantizeCrossoverFreq(80, 0);
+        ch.HighPassSlope = 24;
+        ch.CustomEQ[0] = {QuantizeEqFreq(1000), -3.0f, 4.5f, 0};
+        ch.DelayOn = 1;
+        ch.DelayTime = 1.5f;
+        ch.Trim = 2.0f;
+        EXPECT_TRUE(SavePresetFile(model, file));
+        // The file holds one decimal: the model becomes what a command reads back.
+        EXPECT_TRUE(LoadPresetFile(model, file));
+    }
+    ParameterModel model;
+    std::filesystem::path file;
+};
+
+TEST_F(CliTest, ExportWritesAChannelOrASetupWithoutTouchingTheLink) {
+    const test::TempFolder folder("vantrel-cli");
+    const PresetWithTune preset(folder);
+    const std::string p = preset.file.string();
+    const SetupRecord& setup = preset.model.Setups[2];
+    const ChannelRecord& ch = setup.Channels[3];
+    struct Case {
+        std::vector<std::string> args;
+        std::string text;
+    } cases[] = {
+        {{"export", p, "2", "3", "rew"},
+         ExportChannelEq(ch, EqFileFormat::Rew, "Tune.dat, setup 2, channel 3")},
+        {{"export", p, "0x2", "3", "apo"},
+         ExportChannelEq(ch, EqFileFormat::Apo, "Tune.dat, setup 2, channel 3")},
+        {{"export", p, "2", "camilladsp"}, ExportCamillaDsp(setup, 6, "Tune.dat, setup 2")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        const Result r = Run(c.args, false);
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.out, c.text);
+
+        std::vector<std::string> toFile = c.args;
+        toFile.push_back((folder / "out.txt").string());
+        const Result f = Run(toFile, false);
+        EXPECT_EQ(f.code, 0) << f.err;
+        EXPECT_EQ(f.out, "");
+        EXPECT_EQ(FileText(folder / "out.txt"), c.text);
+    }
+    EXPECT_TRUE(amp->Requests().empty());
+}
+
+TEST_F(CliTest, ImportRewritesOnlyItsChannelAndPrintsWhatItDid) {
+    const test::TempFolder folder("vantrel-cli");
+    const PresetWithTune preset(folder);
+    const std::string eq =
+        "Preamp: -4 dB\n"
+        "Filter 1: ON PK Fc 125 Hz Gain -20 dB Q 3\n"
+        "Filter 2: OFF PK Fc 500 Hz Gain 2 dB Q 3\n"
+        "Filter 3: ON LP Fc 3000 Hz\n";
+    const std::filesystem::path eqFile = folder.Put("eq.txt", eq);
+    const Result r =
+        Run({"import", preset.file.string(), "2", "3", eqFile.string(), "--into", "bands"}, false);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Filter 2: OFF, skipped\n"
+              "Band 6 (125 Hz): -20 dB from the filters limited to -15 dB (band range -15..+6 dB)\n"
+              "Imported 3 filters into setup 2 channel 3 (graphic bands, apo file)\n");
+    EXPECT_EQ(r.err, "");
+
+    // The preset is the one the core import gives, written as the window would write it.
+    ParameterModel expected = preset.model;
+    ChannelRecord& ch = expected.Setups[2].Channels[3];
+    ch = ImportChannelEq(eq, EqFileFormat::Apo, ch, EqImportTarget::Bands, 0).channel;
+    EXPECT_EQ(ch.EQBand[5].Gain, -15.0f);
+    EXPECT_EQ(ch.LowPassOn, 1);
+    EXPECT_EQ(ch.Trim, 4.0f);
+    EXPECT_TRUE(SavePresetFile(expected, folder / "Expected.dat"));
+    EXPECT_EQ(FileText(preset.file), FileText(folder / "Expected.dat"));
+    EXPECT_TRUE(amp->Requests().empty());
+}
+
+TEST_F(CliTest, ExchangeUsageErrorsExitTwoAndFailuresOne) {
+    const test::TempFolder folder("vantrel-cli");
+    const PresetWithTune preset(folder);
+    const std::string p = preset.file.string();
+    const std::string eq =
+        folder.Put("eq.txt", "Filter 1: ON PK Fc 100 Hz Gain 1 dB Q 1\n").string();
+    const std::string useless = folder.Put("useless.txt", "Filter 1: ON LS Fc 100 Hz\n").string();
+    const std::string missing = (folder / "missing.txt").string();
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::string err;  // the start of standard error
+    } cases[] = {
+        {{"export"}, 2, "vantrel-cli: export: takes PRESET"},
+        {{"export", p, "4", "0", "rew"}, 2, "vantrel-cli: export: SETUP must be 0..3"},
+        {{"export", p, "0", "6", "rew"}, 2, "vantrel-cli: export: CHANNEL must be 0..5"},
+        {{"export", p, "0", "1", "xml"}, 2, "vantrel-cli: export: unknown format 'xml'"},
+        {{"export", p, "0", "camilladsp", "a", "b"}, 2, "vantrel-cli: export: takes"},
+        {{"export", p, "0", "0", "rew", "--into", "bands"},
+         2,
+         "vantrel-cli: export: unknown option"},
+        {{"import", p, "0", "0"}, 2, "vantrel-cli: import: takes PRESET"},
+        {{"import", p, "0", "0", eq, "--into", "curves"}, 2, "vantrel-cli: import: --into takes"},
+        {{"import", p, "0", "0", eq, "--format", "xml"}, 2, "vantrel-cli: import: --format takes"},
+        {{"import", p, "0", "0", eq, "--into"}, 2, "vantrel-cli: import: --into needs a value"},
+        {{"import", p, "-1", "0", eq}, 2, "vantrel-cli: import: SETUP must be 0..3"},
+        {{"export", missing, "0", "0", "rew"},
+         1,
+         "vantrel-cli: export: cannot read the preset file " + missing},
+        {{"export", p, "0", "0", "rew", (folder / "no" / "out.txt").string()},
+         1,
+         "vantrel-cli: export: cannot write"},
+        {{"import", p, "0", "0", missing}, 1, "vantrel-cli: import: cannot read " + missing},
+        {{"import", p, "0", "0", folder.Path().string()}, 1, "vantrel-cli: import: cannot read"},
+        {{"import", p, "0", "0", useless},
+         1,
+         "vantrel-cli: import: nothing in " + useless + " could be used; " + p + " is unchanged"},
+        {{"import", missing, "0", "0", eq}, 1, "vantrel-cli: import: cannot read the preset file"},
+    };
+    const std::string before = FileText(preset.file);
+    for (const Case& c : cases) {
+        std::string line;
+        for (const std::string& a : c.args) line += a + " ";
+        SCOPED_TRACE(line);
+        const Result r = Run(c.args, false);
+        EXPECT_EQ(r.code, c.code);
+        EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << r.err;
+    }
+    EXPECT_EQ(FileText(preset.file), before);
 }
 
 }  // namespace
