@@ -84,6 +84,11 @@ struct EditorHooks {
     // The preset file to open (an existing one) or to save to (possibly new); nothing on Cancel.
     std::function<std::optional<std::filesystem::path>()> choosePresetToOpen;
     std::function<std::optional<std::filesystem::path>()> choosePresetToSave;
+    // A file to read (`save` false, an existing one) or to write, of the kind `filter` names
+    // ("REW filters (*.txt)"); nothing on Cancel.
+    std::function<std::optional<std::filesystem::path>(bool save, const QString& caption,
+                                                       const QString& filter)>
+        chooseFile;
     // The speaker distances in cm of the first `count` channels, starting from `current`;
     // nothing on Cancel.
     std::function<std::optional<std::array<float, kChannelCount>>(

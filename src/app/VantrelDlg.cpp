@@ -25,6 +25,7 @@
 #include "app/CrossoverEditor.h"
 #include "app/DelayEditor.h"
 #include "app/EqEditor.h"
+#include "app/ExchangeCommands.h"
 #include "app/MenuEditor.h"
 #include "app/SetupEditor.h"
 #include "app/StripEditor.h"
@@ -58,8 +59,10 @@ constexpr int kZoomBtnId = 1598;
 constexpr int kEQZoomBtnId = 1729;
 
 // Menu commands of the window background.
-enum BackgroundCommand { kUndoCommand = 1, kRedoCommand, kCompareCommand, kAlignCommand,
-                         kAboutCommand };
+enum BackgroundCommand {
+    kUndoCommand = 1, kRedoCommand, kCompareCommand, kAlignCommand, kImportPointsCommand,
+    kImportBandsCommand, kExportRewCommand, kExportApoCommand, kExportSetupCommand, kAboutCommand
+};
 
 // Page and zoom buttons only change what is shown.
 bool IsViewOnly(const ControlMessage& message) {
@@ -197,6 +200,7 @@ void VantrelDlg::SetUpEditors() {
 void VantrelDlg::SetUpTuneTools() {
     m_tuneTools = std::make_unique<TuneTools>(*m_editorContext,
                                               [this](bool stored) { ShowComparing(stored); });
+    m_exchange = std::make_unique<ExchangeCommands>(*m_editorContext, *m_tuneTools);
     // In the free corner right of the status line; it says which tune plays.
     m_compareButton = new QPushButton(QStringLiteral("A/B"), this);
     m_compareButton->setObjectName(QStringLiteral("CompareBtn"));
@@ -482,6 +486,7 @@ void VantrelDlg::contextMenuEvent(QContextMenuEvent* event) {
 
 void VantrelDlg::ShowBackgroundMenu(QPoint screenPoint) {
     TuneTools& tools = *m_tuneTools;
+    const int shown = m_exchange->ShownEqChannel() + 1;
     std::vector<MenuItem> items = {
         {kUndoCommand, QStringLiteral("Undo\tCtrl+Z"), tools.CanUndo()},
         {kRedoCommand, QStringLiteral("Redo\tCtrl+Shift+Z"), tools.CanRedo()},
@@ -490,6 +495,13 @@ void VantrelDlg::ShowBackgroundMenu(QPoint screenPoint) {
                                  : QStringLiteral("A/B: hear the stored setup\tB"),
          tools.ComparingStored() || m_editPath.Online()},
         {kAlignCommand, QStringLiteral("Time alignment..."), true},
+        {kImportPointsCommand, QStringLiteral("Import filters into the EQ points..."), true},
+        {kImportBandsCommand, QStringLiteral("Import filters into the graphic EQ..."), true},
+        {kExportRewCommand, QStringLiteral("Export the EQ of CH %1 as REW filters...").arg(shown),
+         true},
+        {kExportApoCommand, QStringLiteral("Export the EQ of CH %1 for Equalizer APO...").arg(shown),
+         true},
+        {kExportSetupCommand, QStringLiteral("Export the setup for CamillaDSP..."), true},
     };
     if (!m_settings.aboutMenu.empty()) {
         items.push_back({kAboutCommand, QString::fromStdString(m_settings.aboutMenu), true});
@@ -499,6 +511,11 @@ void VantrelDlg::ShowBackgroundMenu(QPoint screenPoint) {
         case kRedoCommand: tools.Redo(); break;
         case kCompareCommand: tools.ToggleCompare(); break;
         case kAlignCommand: tools.AlignTime(); break;
+        case kImportPointsCommand: m_exchange->ImportEq(false); break;
+        case kImportBandsCommand: m_exchange->ImportEq(true); break;
+        case kExportRewCommand: m_exchange->ExportEq(false); break;
+        case kExportApoCommand: m_exchange->ExportEq(true); break;
+        case kExportSetupCommand: m_exchange->ExportSetup(); break;
         case kAboutCommand: {
             CAboutDlg box(QString::fromStdString(m_settings.aboutTitle),
                           QString::fromStdString(m_settings.aboutVer), this);

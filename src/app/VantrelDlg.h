@@ -29,6 +29,7 @@ class CSpectrumDisplya;
 class ConnectionMonitor;
 class CrossoverEditor;
 class DelayEditor;
+class ExchangeCommands;
 class DisplayRefresh;
 class EqEditor;
 class MenuEditor;
@@ -204,6 +205,7 @@ private:
     std::unique_ptr<MenuEditor> m_menuEditor;
     std::unique_ptr<SetupEditor> m_setupEditor;
     std::unique_ptr<TuneTools> m_tuneTools;
+    std::unique_ptr<ExchangeCommands> m_exchange;
     QPushButton* m_compareButton = nullptr;
     std::unique_ptr<WorkerSession> m_session;
 };

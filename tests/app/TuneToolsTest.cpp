@@ -1,6 +1,9 @@
 // Undo and redo, the A/B comparison and time alignment on the real window against the virtual
 // amplifier: after each step has settled the amplifier holds what the window shows.
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <fstream>
+#include <sstream>
 #include <QTest>
 
 #include "app/TuneTools.h"
@@ -184,6 +187,71 @@ TEST_F(TuneToolsTest, TimeAlignmentSetsTheDelaysAsOneUndoableEdit) {
     ASSERT_TRUE(Settle());
     EXPECT_EQ(TuneBytes(window->Model()), before);
     ExpectAmplifierEqualsWindow(false);
+}
+
+// A filter file into the EQ page's channels, and their EQ and the setup out again.
+TEST_F(TuneToolsTest, FilterFilesGoInAsOneUndoableEditAndComeOut) {
+    Connect();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::filesystem::path folder = dir.path().toStdString();
+    {
+        std::ofstream rew(folder / "room.txt");
+        rew << "Filter Settings file\n"
+               "Filter  1: ON  PK       Fc   63.0 Hz  Gain  -6.0 dB  Q  4.00\n"
+               "Filter  2: ON  PK       Fc   250 Hz  Gain  -2.0 dB  Q  2.00\n"
+               "Filter  3: ON  PK       Fc   1000,0 Hz  Gain  3.0 dB  Q  1.50\n"
+               "Filter  4: ON  PK       Fc   4000 Hz  Gain  -4.0 dB  Q  3.00\n"
+               "Filter  5: ON  PK       Fc   8000 Hz  Gain  -1.0 dB  Q  3.00\n"
+               "Filter  6: ON  LS       Fc   100 Hz  Gain  3.0 dB\n";
+    }
+    std::filesystem::path chosen;
+    window->editorHooks.chooseFile = [&](bool, const QString&, const QString&) {
+        return std::optional(chosen);
+    };
+    std::vector<QString> warnings;
+    window->editorHooks.showWarning = [&](const QString& text, const QString&) {
+        warnings.push_back(text);
+    };
+    const auto before = TuneBytes(window->Model());
+
+    chosen = folder / "room.txt";
+    ChooseFromBackgroundMenu("Import filters into the EQ points");
+    ASSERT_TRUE(Settle());
+    const ChannelRecord& ch = window->Model().CurrentSetup().Channels[0];  // the EQ selection
+    EXPECT_EQ(ch.CustomEQ[0].Freq, QuantizeEqFreq(63.0));
+    EXPECT_EQ(ch.CustomEQ[0].Gain, -6.0f);
+    EXPECT_EQ(ch.CustomEQ[2].Freq, QuantizeEqFreq(1000.0));
+    EXPECT_EQ(ch.CustomEQ[3].Gain, -4.0f);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_TRUE(warnings[0].contains("8000")) << warnings[0].toStdString();  // the weakest
+    EXPECT_TRUE(warnings[0].contains("LS")) << warnings[0].toStdString();
+    ExpectAmplifierEqualsWindow();
+    ASSERT_TRUE(window->Tools().Undo());
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(TuneBytes(window->Model()), before);
+    ExpectAmplifierEqualsWindow(false);
+    ASSERT_TRUE(window->Tools().Redo());
+
+    chosen = folder / "out.txt";
+    ChooseFromBackgroundMenu("Export the EQ of CH 1 as REW");
+    std::ifstream in(chosen);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("Fc 63"), std::string::npos) << text.str();
+
+    chosen = folder / "setup.yml";
+    ChooseFromBackgroundMenu("Export the setup");
+    EXPECT_GT(std::filesystem::file_size(chosen), 0u);
+
+    // A file with nothing usable changes nothing and says so.
+    warnings.clear();
+    chosen = folder / "setup.yml";
+    const auto imported = TuneBytes(window->Model());
+    ChooseFromBackgroundMenu("Import filters into the graphic EQ");
+    EXPECT_EQ(TuneBytes(window->Model()), imported);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_TRUE(warnings[0].startsWith("Nothing in")) << warnings[0].toStdString();
 }
 
 }  // namespace
