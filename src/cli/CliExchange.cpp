@@ -3,10 +3,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <charconv>
+#include <cmath>
 #include <optional>
 #include <ostream>
 
 #include "cli/Cli.h"
+#include "curves/ExactResponse.h"
 #include "model/PresetFile.h"
 #include "model/TuneExchange.h"
 
@@ -17,8 +20,23 @@ namespace {
 // EQ files are a few kilobytes; anything far larger is not one, and is not read into memory.
 constexpr std::uintmax_t kMaxEqFileBytes = 1 << 20;
 
+// The response's frequencies: log-spaced over the audible range.
+constexpr double kResponseLowHz = 20.0;
+constexpr double kResponseHighHz = 20000.0;
+constexpr unsigned long kDefaultResponsePoints = 61;  // sixth-octave steps
+constexpr unsigned long kMaxResponsePoints = 100000;
+
+// `value` with `decimals` places and a '.' whatever the locale.
+std::string Fixed(double value, int decimals) {
+    char buffer[64];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
+                                   decimals);
+    return std::string(buffer, end.ptr);
+}
+
 struct Arguments {
     std::vector<std::string> positional;
+    std::optional<std::string> points;
     std::optional<std::string> into;
     std::optional<std::string> format;
 };
@@ -34,8 +52,9 @@ public:
             const std::string& arg = args[i];
             const bool into = arg == "--into" || arg.rfind("--into=", 0) == 0;
             const bool format = arg == "--format" || arg.rfind("--format=", 0) == 0;
-            if (m_command == "import" && (into || format)) {
-                std::optional<std::string>& field = into ? a.into : a.format;
+            const bool points = arg == "--points" || arg.rfind("--points=", 0) == 0;
+            if ((m_command == "import" && (into || format)) || (m_command == "response" && points)) {
+                std::optional<std::string>& field = points ? a.points : into ? a.into : a.format;
                 const std::size_t equals = arg.find('=');
                 if (equals != std::string::npos) {
                     field = arg.substr(equals + 1);
@@ -50,6 +69,7 @@ public:
                 a.positional.push_back(arg);
             }
         }
+        if (m_command == "response") return Response(a);
         return m_command == "export" ? Export(a.positional) : Import(a);
     }
 
@@ -114,6 +134,41 @@ private:
         file << text;
         file.close();
         if (!file) return Fail("cannot write " + outFile);
+        return 0;
+    }
+
+    // One channel's exact response: the 48 kHz filters the amplifier would run for the preset's
+    // values, with output gain and delay, as "Hz dB degrees" lines.
+    int Response(const Arguments& a) {
+        const auto& args = a.positional;
+        if (args.size() != 3) return Usage("takes PRESET SETUP CHANNEL [--points N]");
+        const auto setup = ParseCliNumber(args[1], kSetupCount - 1);
+        if (!setup) return Usage("SETUP must be 0..3");
+        const auto channel = ParseCliNumber(args[2], kChannelCount - 1);
+        if (!channel) return Usage("CHANNEL must be 0..5");
+        const auto points = a.points ? ParseCliNumber(*a.points, kMaxResponsePoints)
+                                     : std::optional(kDefaultResponsePoints);
+        if (!points || *points < 2) return Usage("--points must be 2.." +
+                                                 std::to_string(kMaxResponsePoints));
+        ParameterModel model;
+        if (!Load(model, args[0])) return Fail("cannot read the preset file " + args[0]);
+        const ExactSetup exact = DecodeExactSetup(model.Setups[*setup], model.ChannelNum);
+        if (static_cast<int>(*channel) >= exact.Count) {
+            return Fail("channel " + std::to_string(*channel) +
+                        " has no place in the amplifier's parameters (channels 0.." +
+                        std::to_string(exact.Count - 1) + " with this preset)");
+        }
+        m_out << "# " << Title(args[0], static_cast<int>(*setup), static_cast<int>(*channel))
+              << ": response at 48 kHz, output gain and delay included\n"
+              << "# Hz dB phase_degrees\n";
+        const double ratio = std::log(kResponseHighHz / kResponseLowHz);
+        for (unsigned long i = 0; i < *points; ++i) {
+            const double hz = kResponseLowHz * std::exp(ratio * static_cast<double>(i) /
+                                                        static_cast<double>(*points - 1));
+            const ExactValue v = ExactResponse(exact.Channels[*channel], hz);
+            m_out << Fixed(hz, 2) << ' ' << Fixed(v.Db, 3) << ' '
+                  << Fixed(v.PhaseRad * 180.0 / 3.14159265358979323846, 2) << '\n';
+        }
         return 0;
     }
 
@@ -198,7 +253,7 @@ private:
 }  // namespace
 
 bool IsExchangeCommand(const std::string& command) {
-    return command == "export" || command == "import";
+    return command == "export" || command == "import" || command == "response";
 }
 
 int RunExchangeCommand(const std::string& command, const std::vector<std::string>& args,

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "curves/ExactResponse.h"
 #include "link/CDSPSocket.h"
 #include "model/PresetFile.h"
 #include "model/Scales.h"
@@ -280,6 +281,37 @@ TEST_F(CliTest, ImportRewritesOnlyItsChannelAndPrintsWhatItDid) {
     EXPECT_TRUE(amp->Requests().empty());
 }
 
+// The response of the preset's channel 3 in setup 2 (a 24 dB high-pass at 80 Hz, a -3 dB point
+// at 1 kHz, 2 dB of trim, 1.5 ms of delay) at 20 Hz, 200 Hz, 2 kHz and 20 kHz, from the same
+// decoding the curves use.
+TEST_F(CliTest, ResponsePrintsTheChannelAsTheAmplifierRunsIt) {
+    const test::TempFolder folder("vantrel-cli");
+    const PresetWithTune preset(folder);
+    const Result r = Run({"response", preset.file.string(), "2", "3", "--points", "4"}, false);
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::istringstream lines(r.out);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line.rfind("# Tune.dat, setup 2, channel 3", 0), 0u) << line;
+    std::getline(lines, line);
+    const ExactSetup exact = DecodeExactSetup(preset.model.Setups[2], 6);
+    for (const double hz : {20.0, 200.0, 2000.0, 20000.0}) {
+        ASSERT_TRUE(std::getline(lines, line));
+        double f = 0, db = 0, degrees = 0;
+        std::istringstream(line) >> f >> db >> degrees;
+        const ExactValue v = ExactResponse(exact.Channels[3], hz);
+        EXPECT_NEAR(f, hz, 0.01);
+        EXPECT_NEAR(db, v.Db, 0.001) << line;
+        EXPECT_NEAR(degrees, v.PhaseRad * 180.0 / 3.14159265358979, 0.01) << line;
+    }
+    // 20 Hz is two octaves below a fourth-order high-pass: about 48 dB down (and 2 dB of trim).
+    std::istringstream first(r.out.substr(r.out.find("\n20.00") + 1));
+    double f = 0, db = 0;
+    first >> f >> db;
+    EXPECT_NEAR(db, -50.0, 1.0);
+    EXPECT_FALSE(std::getline(lines, line));
+}
+
 TEST_F(CliTest, ExchangeUsageErrorsExitTwoAndFailuresOne) {
     const test::TempFolder folder("vantrel-cli");
     const PresetWithTune preset(folder);
@@ -318,6 +350,11 @@ TEST_F(CliTest, ExchangeUsageErrorsExitTwoAndFailuresOne) {
          1,
          "vantrel-cli: import: nothing in " + useless + " could be used; " + p + " is unchanged"},
         {{"import", missing, "0", "0", eq}, 1, "vantrel-cli: import: cannot read the preset file"},
+        {{"response", p, "0"}, 2, "vantrel-cli: response: takes PRESET SETUP CHANNEL"},
+        {{"response", p, "0", "0", "--points", "1"}, 2, "vantrel-cli: response: --points must"},
+        {{"response", p, "0", "6"}, 2, "vantrel-cli: response: CHANNEL must be 0..5"},
+        {{"response", p, "0", "4"}, 1, "vantrel-cli: response: channel 4 has no place"},
+        {{"response", missing, "0", "0"}, 1, "vantrel-cli: response: cannot read the preset"},
     };
     const std::string before = FileText(preset.file);
     for (const Case& c : cases) {
