@@ -1,11 +1,13 @@
 // Undo and redo, the A/B comparison and time alignment on the real window against the virtual
 // amplifier: after each step has settled the amplifier holds what the window shows.
+#include <QDoubleSpinBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <fstream>
 #include <sstream>
 #include <QTest>
 
+#include "app/TimeAlignmentDlg.h"
 #include "app/TuneTools.h"
 #include "controls/CGdipButton.h"
 #include "controls/CFaderCtrl.h"
@@ -252,6 +254,23 @@ TEST_F(TuneToolsTest, FilterFilesGoInAsOneUndoableEditAndComeOut) {
     EXPECT_EQ(TuneBytes(window->Model()), imported);
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_TRUE(warnings[0].startsWith("Nothing in")) << warnings[0].toStdString();
+}
+
+// The dialog shows each channel's delay as the distances are typed, and keeps the distances of
+// channels it does not show.
+TEST(TimeAlignmentDlgTest, ShowsTheDelaysAsTheDistancesAreTyped) {
+    std::array<float, kChannelCount> distances{100.0f, 0.0f, 0.0f, 0.0f, 0.0f, 77.0f};
+    std::array<std::int32_t, kChannelCount> marks{1, 2, 0, 0, 0, 0};
+    TimeAlignmentDlg dialog(distances, 4, marks);
+    EXPECT_EQ(dialog.DelayText(0), "0.00 ms");
+    EXPECT_EQ(dialog.DelayText(1), "-");
+    dialog.DistanceBox(1)->setValue(250.0);
+    dialog.DistanceBox(3)->setValue(1000.0);
+    EXPECT_EQ(dialog.DelayText(0), "20.00 ms (limit)");
+    EXPECT_EQ(dialog.DelayText(1), "20.00 ms (limit)");
+    EXPECT_EQ(dialog.DelayText(3), "0.00 ms");
+    EXPECT_EQ(dialog.Distances(),
+              (std::array<float, kChannelCount>{100.0f, 250.0f, 0.0f, 1000.0f, 0.0f, 77.0f}));
 }
 
 }  // namespace
