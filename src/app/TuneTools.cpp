@@ -49,27 +49,22 @@ void TuneTools::AfterChange(const ParameterModel& before) {
     m_ctx.refresh.RefreshSetupDisplay(m_ctx.SetupIndex());
 }
 
-bool TuneTools::Undo() {
-    LeaveCompare();
-    const ParameterModel before = m_ctx.model;
-    if (!m_history.Undo(m_ctx.model, clock())) {
-        m_ctx.Prompt(QStringLiteral("Nothing to undo."));
-        return false;
-    }
-    AfterChange(before);
-    m_ctx.Prompt(QStringLiteral("Undone; %1 more step(s) to undo.").arg(m_history.UndoCount()));
-    return true;
-}
+bool TuneTools::Undo() { return Walk(true); }
 
-bool TuneTools::Redo() {
+bool TuneTools::Redo() { return Walk(false); }
+
+bool TuneTools::Walk(bool back) {
     LeaveCompare();
     const ParameterModel before = m_ctx.model;
-    if (!m_history.Redo(m_ctx.model, clock())) {
-        m_ctx.Prompt(QStringLiteral("Nothing to redo."));
+    const bool done = back ? m_history.Undo(m_ctx.model, clock())
+                           : m_history.Redo(m_ctx.model, clock());
+    if (!done) {
+        m_ctx.Prompt(back ? QStringLiteral("Nothing to undo.") : QStringLiteral("Nothing to redo."));
         return false;
     }
     AfterChange(before);
-    m_ctx.Prompt(QStringLiteral("Redone; %1 more step(s) to redo.").arg(m_history.RedoCount()));
+    m_ctx.Prompt(back ? QStringLiteral("Undone; %1 more step(s) to undo.").arg(m_history.UndoCount())
+                      : QStringLiteral("Redone; %1 more step(s) to redo.").arg(m_history.RedoCount()));
     return true;
 }
 

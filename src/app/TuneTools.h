@@ -61,6 +61,8 @@ private:
     // The current setup as stored, in a copy of the model.
     ParameterModel StoredTune() const;
     void AfterChange(const ParameterModel& before);
+    // One step back (undo) or forward (redo).
+    bool Walk(bool back);
 
     EditorContext& m_ctx;
     std::function<void(bool)> m_showComparing;
