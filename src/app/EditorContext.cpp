@@ -79,4 +79,10 @@ void EditorContext::MarkSaved() {
 
 QString ToQString(const std::string& text) { return QString::fromStdString(text); }
 
+QString ChannelListText(const std::vector<int>& channels) {
+    QString text;
+    for (const int c : channels) text += (text.isEmpty() ? "CH " : ", CH ") + QString::number(c + 1);
+    return text;
+}
+
 }  // namespace vantrel

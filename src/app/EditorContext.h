@@ -63,6 +63,8 @@ struct TuneState {
     bool marksChanged = false;
     // The user asked for the download under way and has answered for the tune shown.
     bool reloadRequested = false;
+    // A store was posted and has not answered yet: the worker may still read the image.
+    bool storePending = false;
 };
 
 // One entry of a pop-up menu.
@@ -153,5 +155,7 @@ struct EditorContext {
 };
 
 QString ToQString(const std::string& text);
+// "CH 1, CH 3" for the 0-based channels 0 and 2.
+QString ChannelListText(const std::vector<int>& channels);
 
 }  // namespace vantrel

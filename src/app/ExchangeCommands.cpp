@@ -1,29 +1,19 @@
 #include "app/ExchangeCommands.h"
 
-#include <QFile>
 #include <QFileDialog>
-#include <QSaveFile>
 
 #include "app/DisplayRefresh.h"
 #include "app/TuneTools.h"
 #include "model/TuneExchange.h"
+#include "platform/FileText.h"
 
 namespace vantrel {
 
 namespace {
 
-// Filter files are a few kilobytes; anything far larger is not one.
-constexpr qint64 kMaxFilterFileBytes = 4 * 1024 * 1024;
-
 const QString kFilterFiles = QStringLiteral("Filter text (*.txt *.cfg);;All files (*)");
 
 QString PathText(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
-
-QString ChannelList(const std::vector<int>& channels) {
-    QString text;
-    for (const int c : channels) text += (text.isEmpty() ? "CH " : ", CH ") + QString::number(c + 1);
-    return text;
-}
 
 }  // namespace
 
@@ -54,16 +44,11 @@ std::optional<std::filesystem::path> ExchangeCommands::Choose(bool save, const Q
 
 bool ExchangeCommands::Write(const std::filesystem::path& path, const std::string& text) const {
     // Written whole or not at all: an earlier file of the name stays until the new one is done.
-    QSaveFile file(PathText(path));
-    const bool ok = file.open(QIODevice::WriteOnly) &&
-                    file.write(text.data(), static_cast<qint64>(text.size())) ==
-                        static_cast<qint64>(text.size()) &&
-                    file.commit();
+    const bool ok = WriteFileAtomic(path, text);
     if (ok) {
         m_ctx.Prompt(QStringLiteral("Written to %1").arg(PathText(path)));
     } else {
-        m_ctx.Warn(QStringLiteral("Cannot write %1: %2").arg(PathText(path), file.errorString()),
-                   QStringLiteral("Export"));
+        m_ctx.Warn(QStringLiteral("Cannot write %1").arg(PathText(path)), QStringLiteral("Export"));
     }
     return ok;
 }
@@ -72,19 +57,15 @@ void ExchangeCommands::ImportEq(bool bands) {
     m_tools.LeaveCompare();
     const std::vector<int> targets = EqTargets();
     const QString caption = QStringLiteral("Import filters into the %1 of %2")
-                                .arg(bands ? "graphic bands" : "EQ points", ChannelList(targets));
+                                .arg(bands ? "graphic bands" : "EQ points", ChannelListText(targets));
     const auto path = Choose(false, caption, kFilterFiles);
     if (!path) return;
-    QFile file(PathText(*path));
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFilterFileBytes) {
-        m_ctx.Warn(QStringLiteral("Cannot read %1: %2")
-                       .arg(PathText(*path), file.isOpen() ? QStringLiteral("it is not a filter file")
-                                                           : file.errorString()),
-                   QStringLiteral("Import"));
+    const TextRead read = ReadTextFile(*path, kMaxFilterFileBytes);
+    if (!read.text) {
+        m_ctx.Warn(ToQString(read.error), QStringLiteral("Import"));
         return;
     }
-    const QByteArray bytes = file.readAll();
-    const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const std::string_view text = *read.text;
     const EqFileFormat format = GuessEqFileFormat(text);
     const EqImportTarget target = bands ? EqImportTarget::Bands : EqImportTarget::Points;
 
@@ -109,7 +90,7 @@ void ExchangeCommands::ImportEq(bool bands) {
     m_tools.Record(TuneTools::kImportSource);
     m_ctx.Prompt(QStringLiteral("%1 filter(s) imported into %2")
                      .arg(result.applied)
-                     .arg(ChannelList(targets)));
+                     .arg(ChannelListText(targets)));
     if (!messages.isEmpty()) m_ctx.Warn(messages.trimmed(), QStringLiteral("Import"));
 }
 

@@ -55,12 +55,14 @@ void SetupEditor::PostStore(int activate, bool switching) {
     if (!request) return;
     m_pendingStore = PendingStore{*request,           m_ctx.model.Setups, m_ctx.model.ANS,
                                   m_ctx.model.MarkIndex, switching,        activate};
+    m_ctx.tune.storePending = true;
 }
 
 void SetupEditor::OnStoreFinished(std::uint32_t request, bool stored) {
     if (!m_pendingStore || m_pendingStore->request != request) return;
     const PendingStore pending = *m_pendingStore;
     m_pendingStore.reset();
+    m_ctx.tune.storePending = false;
     if (!stored) {
         m_ctx.Prompt(kStoreFailed);
         // A store activates the chosen setup only once stored; a switch still goes there.

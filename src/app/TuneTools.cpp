@@ -68,15 +68,8 @@ bool TuneTools::Walk(bool back) {
     return true;
 }
 
-ParameterModel TuneTools::StoredTune() const {
-    ParameterModel stored = m_ctx.model;
-    const auto s = static_cast<std::size_t>(m_ctx.SetupIndex());
-    stored.Setups[s] = m_ctx.tune.savedSetups[s];
-    return stored;
-}
-
 void TuneTools::ToggleCompare() {
-    if (m_comparing) {
+    if (m_compared) {
         LeaveCompare();
         return;
     }
@@ -84,30 +77,43 @@ void TuneTools::ToggleCompare() {
         m_ctx.Prompt(QStringLiteral("A/B needs the amplifier: connect first."));
         return;
     }
-    const ParameterModel stored = StoredTune();
+    // The worker reads the image for a store; the stored setup must not be what it reads.
+    if (m_ctx.tune.storePending) {
+        m_ctx.Prompt(QStringLiteral("A/B waits for the store to finish."));
+        return;
+    }
+    ParameterModel stored = m_ctx.model;
+    const auto s = static_cast<std::size_t>(m_ctx.SetupIndex());
+    stored.Setups[s] = m_ctx.tune.savedSetups[s];
     m_ctx.sink.Send([&](DeviceImage& image) { return UpdateTuneChange(image, m_ctx.model, stored); });
-    m_comparing = true;
+    m_compared = std::move(stored);
     if (m_showComparing) m_showComparing(true);
     m_ctx.Prompt(QStringLiteral("B: the stored setup %1 plays. Press B again for your edits.")
                      .arg(m_ctx.SetupIndex() + 1));
 }
 
 void TuneTools::LeaveCompare() {
-    if (!m_comparing) return;
-    const ParameterModel stored = StoredTune();
-    m_ctx.sink.Send([&](DeviceImage& image) { return UpdateTuneChange(image, stored, m_ctx.model); });
+    if (!m_compared) return;
+    const ParameterModel compared = std::move(*m_compared);
+    m_ctx.sink.Send([&](DeviceImage& image) { return UpdateTuneChange(image, compared, m_ctx.model); });
     DropCompare();
     m_ctx.Prompt(QStringLiteral("A: your edits play."));
 }
 
 void TuneTools::DropCompare() {
-    if (!m_comparing) return;
-    m_comparing = false;
+    if (!m_compared) return;
+    m_compared.reset();
     if (m_showComparing) m_showComparing(false);
 }
 
 void TuneTools::AlignTime() {
     LeaveCompare();
+    // A bridged amplifier plays one channel on both outputs: there is nothing to align.
+    if (m_ctx.model.ChannelNum == 1) {
+        m_ctx.Warn(QStringLiteral("Time alignment needs two channels or more."),
+                   QStringLiteral("Time alignment"));
+        return;
+    }
     SetupRecord& setup = m_ctx.Setup();
     const int count = m_ctx.ChannelCount();
     const auto distances =
@@ -119,19 +125,22 @@ void TuneTools::AlignTime() {
     const ParameterModel before = m_ctx.model;
     setup.Distance = *distances;
     const Alignment alignment = AlignDelays(setup.Distance, count);
-    ApplyAlignment(setup, alignment);
+    const std::vector<int> trimDropped = ApplyAlignment(setup, alignment);
     AfterChange(before);
     Record(kAlignSource);
 
+    QString notes;
     if (!alignment.limited.empty()) {
-        QString channels;
-        for (const int c : alignment.limited) {
-            channels += (channels.isEmpty() ? "CH " : ", CH ") + QString::number(c + 1);
-        }
-        m_ctx.Warn(channels + QStringLiteral(" lies more than 680 cm nearer than the farthest "
-                                             "speaker: its delay stops at 20 ms."),
-                   QStringLiteral("Time alignment"));
+        notes += ChannelListText(alignment.limited) +
+                 QStringLiteral(": more than 680 cm nearer than the farthest speaker, the delay "
+                                "stops at 20 ms.\n");
     }
+    if (!trimDropped.empty()) {
+        notes += ChannelListText(trimDropped) +
+                 QStringLiteral(": the delay section is now on; its trim, unheard while it was "
+                                "off, is 0 dB.\n");
+    }
+    if (!notes.isEmpty()) m_ctx.Warn(notes.trimmed(), QStringLiteral("Time alignment"));
     m_ctx.Prompt(QStringLiteral("Delays set from the distances."));
 }
 

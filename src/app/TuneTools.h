@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "app/EditorContext.h"
 #include "model/TuneHistory.h"
@@ -39,7 +40,7 @@ public:
     // Switches the amplifier between the edits of the current setup and the tune last stored in
     // or read from the amplifier. Needs the amplifier.
     void ToggleCompare();
-    bool ComparingStored() const { return m_comparing; }
+    bool ComparingStored() const { return m_compared.has_value(); }
     // Back to the edits, if the stored tune plays.
     void LeaveCompare();
     // The link went down: nothing plays any more, the edits are what the window holds.
@@ -58,8 +59,6 @@ public:
     static constexpr std::uint64_t kImportSource = 2ull << 40;
 
 private:
-    // The current setup as stored, in a copy of the model.
-    ParameterModel StoredTune() const;
     void AfterChange(const ParameterModel& before);
     // One step back (undo) or forward (redo).
     bool Walk(bool back);
@@ -67,7 +66,8 @@ private:
     EditorContext& m_ctx;
     std::function<void(bool)> m_showComparing;
     TuneHistory m_history;
-    bool m_comparing = false;
+    // While the stored setup plays: the tune sent for it, which leaving goes back from.
+    std::optional<ParameterModel> m_compared;
 };
 
 }  // namespace vantrel

@@ -12,13 +12,11 @@
 #include "curves/ExactResponse.h"
 #include "model/PresetFile.h"
 #include "model/TuneExchange.h"
+#include "platform/FileText.h"
 
 namespace vantrel {
 
 namespace {
-
-// EQ files are a few kilobytes; anything far larger is not one, and is not read into memory.
-constexpr std::uintmax_t kMaxEqFileBytes = 1 << 20;
 
 // The response's frequencies: log-spaced over the audible range.
 constexpr double kResponseLowHz = 20.0;
@@ -130,10 +128,7 @@ private:
             return 0;
         }
         const std::string& outFile = args[fixed];
-        std::ofstream file(outFile, std::ios::binary | std::ios::trunc);
-        file << text;
-        file.close();
-        if (!file) return Fail("cannot write " + outFile);
+        if (!WriteFileAtomic(outFile, text)) return Fail("cannot write " + outFile);
         return 0;
     }
 
@@ -152,7 +147,7 @@ private:
                                                  std::to_string(kMaxResponsePoints));
         ParameterModel model;
         if (!Load(model, args[0])) return Fail("cannot read the preset file " + args[0]);
-        const ExactSetup exact = DecodeExactSetup(model.Setups[*setup], model.ChannelNum);
+        const ExactSetup exact = DecodeExactSetup(model.Setups[*setup], EffectiveChannelCount(model));
         if (static_cast<int>(*channel) >= exact.Count) {
             return Fail("channel " + std::to_string(*channel) +
                         " has no place in the amplifier's parameters (channels 0.." +
@@ -174,30 +169,9 @@ private:
 
     // The whole file, or nothing when it cannot be read or is too large to be an EQ file.
     std::optional<std::string> ReadEqFile(const std::string& path) {
-        std::error_code ec;
-        if (std::filesystem::is_directory(path, ec)) {
-            Fail("cannot read " + path + ": it is a folder");
-            return std::nullopt;
-        }
-        std::ifstream file(path, std::ios::binary);
-        if (!file) {
-            Fail("cannot read " + path);
-            return std::nullopt;
-        }
-        std::string text;
-        char buffer[4096];
-        while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
-            text.append(buffer, static_cast<std::size_t>(file.gcount()));
-            if (text.size() > kMaxEqFileBytes) {
-                Fail(path + " is larger than 1 MiB: not an EQ file");
-                return std::nullopt;
-            }
-        }
-        if (file.bad()) {
-            Fail("cannot read " + path);
-            return std::nullopt;
-        }
-        return text;
+        TextRead read = ReadTextFile(path, kMaxFilterFileBytes);
+        if (!read.text) Fail(read.error);
+        return std::move(read.text);
     }
 
     int Import(const Arguments& a) {

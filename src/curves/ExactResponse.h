@@ -96,8 +96,9 @@ void ExactPairSumRow(const ExactChannel& a, const ExactChannel& b, const float* 
 
 // The image channels of a setup as the amplifier would run them: a scratch image rebuilt from
 // the setup with RebuildSetupImage (as the window sends it), then decoded with the setup's band
-// Q. `channelCount` is the model's ChannelNum; at most four channels have a place in the image,
-// channels 5 and 6 have none (Count stays below them, callers draw those the classic way).
+// Q. `channelCount` is the number of channels shown (EffectiveChannelCount); at most four have a
+// place in the image, channels 5 and 6 have none (Count stays below them, callers draw those the
+// classic way).
 struct ExactSetup {
     std::array<ExactChannel, kImageChannelCount> Channels{};
     int Count = 0;

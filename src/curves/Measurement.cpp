@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <iterator>
 #include <system_error>
+
+#include "platform/FileText.h"
 
 namespace vantrel {
 namespace {
@@ -124,6 +125,16 @@ MeasurementResult ParseMeasurement(std::string_view text) {
         if (fields.size() == 3) point.PhaseDeg = phase;
         if (!(point.Hz > 0.0))
             return Failed(AtLine(lineNumber, "the frequency must be above 0 Hz"));
+        // No sound is measured outside these; sums and interpolation of such values would
+        // overflow.
+        if (!(std::abs(point.Db) <= kMaxMeasurementDb) ||
+            !(std::abs(phase) <= kMaxMeasurementPhaseDeg)) {
+            return Failed(AtLine(lineNumber, "the level or phase is out of range (level within +-" +
+                                                 std::to_string(static_cast<int>(kMaxMeasurementDb)) +
+                                                 " dB, phase within +-" +
+                                                 std::to_string(static_cast<int>(kMaxMeasurementPhaseDeg)) +
+                                                 " degrees)"));
+        }
         if (!result.Points.empty() && !(point.Hz > result.Points.back().Hz)) {
             return Failed(AtLine(lineNumber, "the frequencies must rise from line to line"));
         }
@@ -138,17 +149,9 @@ MeasurementResult ParseMeasurement(std::string_view text) {
 }
 
 MeasurementResult LoadMeasurement(const std::filesystem::path& path) {
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (ec) return Failed("cannot read " + path.string() + ": " + ec.message());
-    if (size > kMaxMeasurementFileBytes) {
-        return Failed(path.string() + " is larger than " +
-                      std::to_string(kMaxMeasurementFileBytes / (1024 * 1024)) + " MB");
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return Failed("cannot open " + path.string());
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return ParseMeasurement(text);
+    const TextRead read = ReadTextFile(path, kMaxMeasurementFileBytes);
+    if (!read.text) return Failed(read.error);
+    return ParseMeasurement(*read.text);
 }
 
 double MeasurementReferenceDb(const Measurement& measurement) {

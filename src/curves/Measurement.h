@@ -25,6 +25,9 @@ namespace vantrel {
 
 inline constexpr std::size_t kMaxMeasurementPoints = 200000;
 inline constexpr std::uintmax_t kMaxMeasurementFileBytes = 32u * 1024u * 1024u;
+// Levels and phases a measurement may hold.
+inline constexpr double kMaxMeasurementDb = 1000.0;
+inline constexpr double kMaxMeasurementPhaseDeg = 1.0e6;
 // The band whose mean level the overlay draws at 0 dB.
 inline constexpr double kMeasurementReferenceLowHz = 200.0;
 inline constexpr double kMeasurementReferenceHighHz = 2000.0;

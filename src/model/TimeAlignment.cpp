@@ -28,14 +28,20 @@ Alignment AlignDelays(const std::array<float, kChannelCount>& distanceCm, int ch
     return result;
 }
 
-void ApplyAlignment(SetupRecord& setup, const Alignment& alignment) {
+std::vector<int> ApplyAlignment(SetupRecord& setup, const Alignment& alignment) {
+    std::vector<int> trimDropped;
     for (std::size_t c = 0; c < setup.Channels.size(); ++c) {
         const auto& delay = alignment.delayMs[c];
         if (!delay) continue;
         ChannelRecord& ch = setup.Channels[c];
         ch.DelayTime = *delay;
-        if (*delay > 0.0f) ch.DelayOn = 1;
+        if (*delay > 0.0f && ch.DelayOn == 0) {
+            ch.DelayOn = 1;
+            if (ch.Trim != 0.0f) trimDropped.push_back(static_cast<int>(c));
+            ch.Trim = 0.0f;
+        }
     }
+    return trimDropped;
 }
 
 }  // namespace vantrel

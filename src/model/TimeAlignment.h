@@ -31,7 +31,9 @@ struct Alignment {
 Alignment AlignDelays(const std::array<float, kChannelCount>& distanceCm, int channelCount);
 
 // Sets the delays of the measured channels; a channel given a delay gets its delay section on,
-// so that it is heard. A channel at the farthest distance keeps its switch and gets 0 ms.
-void ApplyAlignment(SetupRecord& setup, const Alignment& alignment);
+// so that it is heard. The section carries the trim as well, which had no effect while it was
+// off: such a trim becomes 0 dB, so the channel's level stays as it was heard. A channel at the
+// farthest distance keeps its switch and gets 0 ms. Returns the channels whose trim went to 0.
+std::vector<int> ApplyAlignment(SetupRecord& setup, const Alignment& alignment);
 
 }  // namespace vantrel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -26,6 +27,8 @@ namespace vantrel {
 // with their own Q; HP1 and LP1 first-order. Other types (shelves, notches, band-pass, all-pass)
 // are reported and skipped, as are OFF filters; a REW "None" filter is nothing and says nothing.
 enum class EqFileFormat { Rew, Apo };
+// Filter files are a few kilobytes; anything far larger is not one and is not read.
+inline constexpr std::size_t kMaxFilterFileBytes = 1024 * 1024;
 
 // Where imported peaking filters go.
 // - Points: the four custom points. With more than four, the four with the largest |gain| are

@@ -155,23 +155,25 @@ bool TuneHistory::Record(const ParameterModel& model, std::uint64_t source, std:
     m_redo.clear();
     const bool join = m_open && !m_undo.empty() && m_undo.back().source == source &&
                       nowMs - m_undo.back().lastMs <= m_joinMs;
+    m_tune.swap(now);  // `now` holds the tune before this change from here on
     if (join) {
         // The grown step runs from the state before the step to now.
-        std::vector<std::uint8_t> before = m_tune;
-        Apply(m_undo.back(), false, before);
-        m_undo.back().runs = Diff(before, now).runs;
-        if (m_undo.back().runs.empty()) m_undo.pop_back();  // the change took itself back
+        Apply(m_undo.back(), false, now);
+        m_undo.back().runs = Diff(now, m_tune).runs;
+        if (m_undo.back().runs.empty()) {
+            // The burst took itself back: no step, and the one before stays closed.
+            m_undo.pop_back();
+            m_open = false;
+            return true;
+        }
     } else {
-        m_undo.push_back(Diff(m_tune, now));
+        m_undo.push_back(Diff(now, m_tune));
         if (m_undo.size() > m_capacity) m_undo.pop_front();
     }
-    if (!m_undo.empty()) {
-        m_undo.back().source = source;
-        m_undo.back().lastMs = nowMs;
-        m_undo.back().runs.shrink_to_fit();
-    }
-    m_tune = std::move(now);
-    m_open = !m_undo.empty();
+    m_undo.back().source = source;
+    m_undo.back().lastMs = nowMs;
+    m_undo.back().runs.shrink_to_fit();
+    m_open = true;
     return true;
 }
 

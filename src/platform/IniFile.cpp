@@ -1,5 +1,7 @@
 #include "platform/IniFile.h"
 
+#include "platform/FileText.h"
+
 #include <fcntl.h>
 #include <locale.h>
 #include <stdlib.h>
@@ -115,33 +117,6 @@ ReadOutcome ReadWholeFile(const std::filesystem::path& file, std::string& out) {
     }
     ::close(fd);
     return ReadOutcome::Ok;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// An unused name in `folder`, opened exclusively.
-int CreateTemporary(const std::filesystem::path& folder, const std::string& stem,
-                    std::filesystem::path& created) {
-    static std::atomic<unsigned long> counter{0};
-    const auto ticks = static_cast<unsigned long long>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        created = folder / ("." + stem + ".tmp-" + std::to_string(::getpid()) + "-" +
-                            std::to_string(counter.fetch_add(1)) + "-" + std::to_string(ticks));
-        const int fd = ::open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
 }
 
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
@@ -434,40 +409,7 @@ std::string IniDocument::Serialize() const {
 }
 
 bool IniDocument::SaveAtomic(const std::filesystem::path& file) const {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path target = file;
-    // Replace what a link points at, not the link.
-    if (fs::is_symlink(fs::symlink_status(file, ec))) {
-        target = fs::weakly_canonical(file, ec);
-        if (ec) return false;
-    }
-    if (target.filename().empty()) return false;
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    if (!fs::is_directory(folder, ec)) return false;
-
-    fs::path temporary;
-    const int fd = CreateTemporary(folder, target.filename().string(), temporary);
-    if (fd < 0) return false;
-    struct stat previous {};
-    if (::stat(target.c_str(), &previous) == 0) {
-        ::fchmod(fd, previous.st_mode & 07777);
-    }
-    const std::string bytes = Serialize();
-    bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = std::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return true;
+    return WriteFileAtomic(file, Serialize());
 }
 
 // ---- single operations ----

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "app/SetupEditor.h"
+#include "app/TuneTools.h"
 #include "link/WorkerMessages.h"
 #include "model/PresetFile.h"
 
@@ -91,6 +92,25 @@ TEST_F(SetupEditorTest, SwitchAnsweredYesStoresAndOnlySuccessCountsAsSaved) {
     sink.stored = sink.image;  // what the worker does when the store succeeds
     FinishStore(2, true);
     EXPECT_FALSE(window->HasUnsavedChanges());
+}
+
+// While a store runs the worker reads the image: the stored setup never goes into it for A/B.
+TEST_F(SetupEditorTest, ComparingWithTheStoredSetupWaitsForAStoreToFinish) {
+    Edit();
+    Click(K().StoreBtn);
+    sink.posts.clear();
+    window->Tools().ToggleCompare();
+    EXPECT_FALSE(window->Tools().ComparingStored());
+    EXPECT_TRUE(sink.posts.empty());
+
+    sink.stored = sink.image;
+    FinishStore(1, true);
+    window->Tools().ToggleCompare();
+    EXPECT_TRUE(window->Tools().ComparingStored());
+    EXPECT_TRUE(sink.posts.empty()) << "the stored setup is the edits";
+    Edit();  // goes onto the edits, which play
+    EXPECT_FALSE(window->Tools().ComparingStored());
+    EXPECT_EQ(sink.LevelPosts(), (std::vector<std::pair<int, int>>{{0, 3}, {1, 3}}));
 }
 
 TEST_F(SetupEditorTest, MarksAndOfflineEditsAreUnsavedChangesToo) {

@@ -22,6 +22,13 @@ namespace {
 
 class TuneToolsTest : public test::LiveWindowTest {
 protected:
+    // Connected, with a clock that stands still: steps join by control, not by how quickly the
+    // test's events come.
+    void ConnectTools() {
+        Connect();
+        window->Tools().clock = [] { return std::int64_t{0}; };
+    }
+
     std::vector<std::uint8_t> AmplifierSetup() const {
         const std::size_t begin = SetupImageOffset(window->Model().CurrentSetupIndex);
         return amp->ReadMemory(static_cast<std::uint32_t>(sim::kParamImageAddress + begin),
@@ -59,7 +66,7 @@ TEST_F(TuneToolsTest, UndoAndRedoTakeTheAmplifierBackThroughAMixedSequence) {
             ch.LowPassFreq = QuantizeCrossoverFreq(ch.LowPassFreq, 0);
         }
     };
-    Connect();
+    ConnectTools();
     const SkinControls& k = window->Controls();
     struct State {
         std::vector<std::uint8_t> tune;
@@ -116,7 +123,7 @@ TEST_F(TuneToolsTest, UndoAndRedoTakeTheAmplifierBackThroughAMixedSequence) {
 }
 
 TEST_F(TuneToolsTest, ABPlaysTheStoredSetupAndReturnsToTheEditsLosingNothing) {
-    Connect();
+    ConnectTools();
     const SkinControls& k = window->Controls();
     const auto stored = AmplifierSetup();
     // The levels of channels 3 and 4, which the edits change.
@@ -161,7 +168,7 @@ TEST_F(TuneToolsTest, ABPlaysTheStoredSetupAndReturnsToTheEditsLosingNothing) {
 }
 
 TEST_F(TuneToolsTest, TimeAlignmentSetsTheDelaysAsOneUndoableEdit) {
-    Connect();
+    ConnectTools();
     std::array<float, kChannelCount> offered{};
     int offeredCount = 0;
     window->editorHooks.askDistances = [&](const std::array<float, kChannelCount>& current,
@@ -193,7 +200,7 @@ TEST_F(TuneToolsTest, TimeAlignmentSetsTheDelaysAsOneUndoableEdit) {
 
 // A filter file into the EQ page's channels, and their EQ and the setup out again.
 TEST_F(TuneToolsTest, FilterFilesGoInAsOneUndoableEditAndComeOut) {
-    Connect();
+    ConnectTools();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::filesystem::path folder = dir.path().toStdString();

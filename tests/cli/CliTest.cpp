@@ -320,6 +320,7 @@ TEST_F(CliTest, ExchangeUsageErrorsExitTwoAndFailuresOne) {
         folder.Put("eq.txt", "Filter 1: ON PK Fc 100 Hz Gain 1 dB Q 1\n").string();
     const std::string useless = folder.Put("useless.txt", "Filter 1: ON LS Fc 100 Hz\n").string();
     const std::string missing = (folder / "missing.txt").string();
+    const std::string huge = folder.Put("huge.txt", std::string(kMaxFilterFileBytes + 1, ' ')).string();
     struct Case {
         std::vector<std::string> args;
         int code;
@@ -346,6 +347,9 @@ TEST_F(CliTest, ExchangeUsageErrorsExitTwoAndFailuresOne) {
          "vantrel-cli: export: cannot write"},
         {{"import", p, "0", "0", missing}, 1, "vantrel-cli: import: cannot read " + missing},
         {{"import", p, "0", "0", folder.Path().string()}, 1, "vantrel-cli: import: cannot read"},
+        {{"import", p, "0", "0", huge},
+         1,
+         "vantrel-cli: import: cannot read " + huge + ": it is larger than 1 MB"},
         {{"import", p, "0", "0", useless},
          1,
          "vantrel-cli: import: nothing in " + useless + " could be used; " + p + " is unchanged"},

@@ -497,25 +497,31 @@ TEST_F(CSpectrumCtlTest, PairSumIsDrawnDashedForTheSelectedPair) {
     curve->setPalette(dark);
     curve->setAutoFillBackground(true);
     const int sumRow = curve->RowOf(6.0206f);
-    auto whiteColumns = [&] {
+    auto whiteColumns = [&](int row) {
         const QImage image = curve->grab().toImage();
         int count = 0;
         for (int x = 20; x < 300; ++x) {
             // Antialiased dashes come out light grey.
-            const QColor pixel = image.pixelColor(x, sumRow);
+            const QColor pixel = image.pixelColor(x, row);
             count +=
                 pixel.red() > 150 && pixel.green() == pixel.red() && pixel.blue() == pixel.red();
         }
         return count;
     };
-    EXPECT_EQ(whiteColumns(), 0);
+    EXPECT_EQ(whiteColumns(sumRow), 0);
     curve->SetShowPairSum(true);
-    const int dashed = whiteColumns();
+    const int dashed = whiteColumns(sumRow);
     EXPECT_GT(dashed, 60);
     EXPECT_LT(dashed, 260);  // gaps between the dashes
     // Channel 4 muted: the sum is channel 3 alone, on the 0 dB row.
     Channel(3).Mute = 1;
-    EXPECT_EQ(whiteColumns(), 0);
+    EXPECT_EQ(whiteColumns(sumRow), 0);
+    // Channel 4 at half the level (6 dB of trim): the sum lies at 20 log10(1.5) = 3.52 dB, clear
+    // of the channels' own curves, which show no trim.
+    Channel(3).Mute = 0;
+    Channel(3).DelayOn = 1;
+    Channel(3).Trim = 6.0206f;
+    EXPECT_GT(whiteColumns(curve->RowOf(3.5218f)), 60);
 }
 
 TEST_F(CSpectrumCtlTest, MeasurementOverlayAndPredictedResult) {
@@ -534,10 +540,25 @@ TEST_F(CSpectrumCtlTest, MeasurementOverlayAndPredictedResult) {
     const int outside = curve->ColumnOf(50.0f);
     EXPECT_TRUE(RowsOf(image, outside, CSpectrumCtl::kPredictionColor).empty());
 
-    // In the exact mode the prediction follows the exact curve (the same at 1 kHz).
+    // In the exact mode the prediction follows the exact curve: the same at 1 kHz, far apart at
+    // 20 kHz, where a 16 kHz low-pass falls faster at 48 kHz than on the classic curve.
+    Channel(0).LowPassOn = 1;
+    Channel(0).LowPassFreq = 16000.0f;
+    Channel(0).LowPassSlope = 12;
+    m.Points.push_back({22000, 80, {}});
+    curve->SetMeasurement(m);
+    const int high = curve->ColumnOf(20000.0f);
+    const float classic = ChannelResponseDb(Channel(0), 20000.0f);
+    const double exact = ExactResponse(DecodeExactSetup(setup, 2).Channels[0], 20000.0).Db;
+    ASSERT_GT(classic - exact, 5.0);
+    image = curve->grab().toImage();
+    EXPECT_TRUE(Near(RowsOf(image, high, CSpectrumCtl::kPredictionColor),
+                     curve->RowOf(classic - 1.0f), 2));
     curve->SetCurveMode(CurveMode::Exact);
     image = curve->grab().toImage();
     EXPECT_TRUE(Near(RowsOf(image, x, CSpectrumCtl::kPredictionColor), curve->RowOf(-10.0f), 1));
+    EXPECT_TRUE(Near(RowsOf(image, high, CSpectrumCtl::kPredictionColor),
+                     curve->RowOf(static_cast<float>(exact) - 1.0f), 2));
 
     curve->RunMenuCommand(CSpectrumCtl::kMenuClearMeasurement);
     EXPECT_FALSE(curve->CurrentMeasurement());

@@ -86,6 +86,12 @@ TEST(Measurement, RefusesWhatItCannotReadAndSaysWhere) {
         {"not a finite number", "100 nan\n", "line 1: \"100 nan\" is not a row of numbers"},
         {"zero frequency", "* x\n0 80\n", "line 2: the frequency must be above 0 Hz"},
         {"negative frequency", "-20 80\n", "line 1: the frequency must be above 0 Hz"},
+        {"level beyond any sound", "100 -1e308\n200 1e308\n",
+         "line 1: the level or phase is out of range (level within +-1000 dB, phase within "
+         "+-1000000 degrees)"},
+        {"phase beyond reason", "100 80 1e300\n",
+         "line 1: the level or phase is out of range (level within +-1000 dB, phase within "
+         "+-1000000 degrees)"},
         {"descending frequencies", "100 80\n200 81\n150 82\n",
          "line 3: the frequencies must rise from line to line"},
         {"repeated frequency", "100 80\n100 81\n",

@@ -102,12 +102,21 @@ TEST(TuneHistoryTest, ABurstOnOneControlIsOneStep) {
     while (history.Undo(model, 4000)) {
     }
     EXPECT_EQ(TuneBytes(model), before);
-    // A burst that ends where it began leaves no step.
+    // A burst that ends where it began leaves no step, and does not open the step before it to
+    // its control's next change.
     Ch(model, 0, 0).Trim = 1.0f;
-    history.Record(model, 9, 5000);
-    Ch(model, 0, 0).Trim = 0.0f;
+    history.Record(model, 10, 5000);
+    Ch(model, 0, 1).Trim = 1.0f;
+    history.Record(model, 9, 5050);
+    Ch(model, 0, 1).Trim = 0.0f;
     history.Record(model, 9, 5100);
-    EXPECT_EQ(history.UndoCount(), 0u);
+    EXPECT_EQ(history.UndoCount(), 1u);
+    Ch(model, 0, 1).Trim = 2.0f;
+    history.Record(model, 9, 5150);
+    EXPECT_EQ(history.UndoCount(), 2u);
+    ASSERT_TRUE(history.Undo(model, 5200));
+    EXPECT_EQ(Ch(model, 0, 0).Trim, 1.0f) << "the other control's step stays";
+    EXPECT_EQ(Ch(model, 0, 1).Trim, 0.0f);
 }
 
 TEST(TuneHistoryTest, UndoTakesBackAChangeNotYetRecordedAndKeepsTheNewestSteps) {
@@ -147,11 +156,18 @@ TEST(TimeAlignmentTest, TheFarthestSpeakerSetsTheDelaysOfTheOthers) {
     EXPECT_EQ(far.limited, std::vector<int>{1});
 
     SetupRecord setup;
+    setup.Channels[0].Trim = 6.0f;  // not heard while the section is off
     setup.Channels[1].DelayOn = 0;
     setup.Channels[1].DelayTime = 3.0f;
+    setup.Channels[1].Trim = 5.0f;
     setup.Channels[2].DelayTime = 7.0f;
-    ApplyAlignment(setup, a);
+    setup.Channels[3].DelayOn = 1;
+    setup.Channels[3].Trim = 4.0f;
+    EXPECT_EQ(ApplyAlignment(setup, a), std::vector<int>{0});
     EXPECT_EQ(setup.Channels[0].DelayOn, 1);
+    EXPECT_EQ(setup.Channels[0].Trim, 0.0f);
+    EXPECT_EQ(setup.Channels[1].Trim, 5.0f);
+    EXPECT_EQ(setup.Channels[3].Trim, 4.0f);
     EXPECT_FLOAT_EQ(setup.Channels[0].DelayTime, 4.42f);
     EXPECT_EQ(setup.Channels[1].DelayOn, 0);  // the farthest keeps its switch
     EXPECT_EQ(setup.Channels[1].DelayTime, 0.0f);
