@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <charconv>
 #include <cmath>
 #include <optional>
 #include <ostream>
@@ -23,14 +22,6 @@ constexpr double kResponseLowHz = 20.0;
 constexpr double kResponseHighHz = 20000.0;
 constexpr unsigned long kDefaultResponsePoints = 61;  // sixth-octave steps
 constexpr unsigned long kMaxResponsePoints = 100000;
-
-// `value` with `decimals` places and a '.' whatever the locale.
-std::string Fixed(double value, int decimals) {
-    char buffer[64];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                                   decimals);
-    return std::string(buffer, end.ptr);
-}
 
 struct Arguments {
     std::vector<std::string> positional;
@@ -161,8 +152,8 @@ private:
             const double hz = kResponseLowHz * std::exp(ratio * static_cast<double>(i) /
                                                         static_cast<double>(*points - 1));
             const ExactValue v = ExactResponse(exact.Channels[*channel], hz);
-            m_out << Fixed(hz, 2) << ' ' << Fixed(v.Db, 3) << ' '
-                  << Fixed(v.PhaseRad * 180.0 / 3.14159265358979323846, 2) << '\n';
+            m_out << DecimalText(hz, 2) << ' ' << DecimalText(v.Db, 3) << ' '
+                  << DecimalText(v.PhaseRad * 180.0 / 3.14159265358979323846, 2) << '\n';
         }
         return 0;
     }

@@ -848,4 +848,8 @@ std::string ExportCamillaDsp(const SetupRecord& setup, int channelCount, std::st
     return out;
 }
 
+std::string DecimalText(double value, int decimals) {
+    return Chars(value, std::chars_format::fixed, decimals);
+}
+
 }  // namespace vantrel

@@ -97,4 +97,7 @@ std::string ExportChannelEq(const ChannelRecord& channel, EqFileFormat format,
 std::string ExportCamillaDsp(const SetupRecord& setup, int channelCount,
                              std::string_view title = {});
 
+// `value` with `decimals` places and a '.' whatever the locale; no "-0".
+std::string DecimalText(double value, int decimals);
+
 }  // namespace vantrel
