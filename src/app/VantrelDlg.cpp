@@ -425,7 +425,10 @@ void VantrelDlg::TakeOverSetups() {
     m_refresh->SetAdaptorLink(true, marks);
     RefreshSetupDisplay();
     if (keepWindowTune) {
-        m_editorContext->SendCurrentSetup({});
+        // The amplifier plays the kept tune, its levels included.
+        std::vector<int> channels(static_cast<std::size_t>(ImageChannelCount(m_model)));
+        for (std::size_t c = 0; c < channels.size(); ++c) channels[c] = static_cast<int>(c);
+        m_editorContext->SendCurrentSetup(channels);
         m_editPath.SetNoiseKiller(m_model.ANS);
     }
     // Steps made on another tune would not undo into this one.

@@ -342,6 +342,7 @@ TEST_F(LiveEditTest, AConnectAsksBeforeItReplacesOfflineEdits) {
         };
         window->Worker()->SetConnected(false);  // the link dropped
         TypeInto(k.TrimEdt[0], keep ? "-12" : "-2");
+        if (keep) ClickOn(k.LevelPlusBtn[0]);
         ASSERT_TRUE(window->HasUnsavedChanges());
         BeginBurst();
         // The user picks the adaptor's network again.
@@ -355,6 +356,11 @@ TEST_F(LiveEditTest, AConnectAsksBeforeItReplacesOfflineEdits) {
             EXPECT_EQ(trim, 12.0f);
             EXPECT_TRUE(window->HasUnsavedChanges());
             ExpectAmplifierEqualsWindow();
+            for (std::size_t c = 0; c < 2; ++c) {
+                EXPECT_EQ(amp->Levels()[c],
+                          LevelByte(window->Model().CurrentSetup().Channels[c].LevelVal))
+                    << "the kept level of channel " << c + 1;
+            }
         } else {
             EXPECT_EQ(trim, 12.0f) << "the amplifier plays the tune kept before";
             EXPECT_EQ(k.TrimEdt[0]->Text(), "-12.0 dB");
