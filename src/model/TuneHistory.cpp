@@ -79,11 +79,11 @@ void PutRun(std::vector<std::uint8_t>& out, std::size_t offset, std::span<const 
 }  // namespace
 
 std::vector<std::uint8_t> TuneBytes(const ParameterModel& model) {
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(TuneSize());
-    VisitTune(model, [&bytes](const auto& field) {
-        const auto* p = reinterpret_cast<const std::uint8_t*>(&field);
-        bytes.insert(bytes.end(), p, p + sizeof(field));
+    std::vector<std::uint8_t> bytes(TuneSize());
+    std::size_t at = 0;
+    VisitTune(model, [&](const auto& field) {
+        std::memcpy(bytes.data() + at, &field, sizeof(field));
+        at += sizeof(field);
     });
     return bytes;
 }
