@@ -15,6 +15,7 @@
 #include "app/VantrelDlg.h"
 #include "curves/CSpectrumDisplya.h"
 #include "platform/DataFolder.h"
+#include "skin/SkinColours.h"
 
 // The build passes the project's version; a build that does not says so instead of guessing.
 #ifndef VANTREL_VERSION
@@ -103,50 +104,39 @@ void AnswerHelpOrVersion(int argc, char** argv) {
 }  // namespace
 
 void ApplySkinPalette(QApplication& app) {
-    // Colours of the default skin (tools/skin/Palette.h), so that menus and dialogs match the
-    // window: panels, fields, value text and the amber accent for what is selected.
-    const QColor panel(0x1c, 0x23, 0x2c);
-    const QColor panelDark(0x16, 0x1b, 0x22);
-    const QColor field(0x0a, 0x0d, 0x11);
-    const QColor button(0x20, 0x27, 0x31);
-    const QColor border(0x2e, 0x38, 0x45);
-    const QColor divider(0x28, 0x31, 0x3c);
-    const QColor text(0xdf, 0xe5, 0xec);
-    const QColor caption(0x7b, 0x88, 0x98);
-    const QColor dimText(0x55, 0x60, 0x6d);
-    const QColor accent(0xff, 0xb0, 0x2e);
-    const QColor onAccent(0x0c, 0x0f, 0x14);
-    const QColor alarm(0xff, 0x45, 0x3a);
+    // Colours of the default skin, so that menus and dialogs match the window: panels, fields,
+    // value text and the amber accent for what is selected.
+    using namespace skincolour;
 
     // Fusion draws everything from the palette; a platform style might keep its own light frames.
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(fusion);
 
     QPalette palette;
-    palette.setColor(QPalette::Window, panel);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, field);
-    palette.setColor(QPalette::AlternateBase, panelDark);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::PlaceholderText, caption);
-    palette.setColor(QPalette::Button, button);
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::BrightText, alarm);
-    palette.setColor(QPalette::Light, QColor(0x3a, 0x45, 0x53));
-    palette.setColor(QPalette::Midlight, border);
-    palette.setColor(QPalette::Mid, divider);
-    palette.setColor(QPalette::Dark, QColor(0x0c, 0x0f, 0x14));
+    palette.setColor(QPalette::Window, kPanelTop);
+    palette.setColor(QPalette::WindowText, kValueText);
+    palette.setColor(QPalette::Base, kFieldFill);
+    palette.setColor(QPalette::AlternateBase, kPanelBottom);
+    palette.setColor(QPalette::Text, kValueText);
+    palette.setColor(QPalette::PlaceholderText, kCaptionText);
+    palette.setColor(QPalette::Button, kBarTop);
+    palette.setColor(QPalette::ButtonText, kValueText);
+    palette.setColor(QPalette::BrightText, kAlarm);
+    palette.setColor(QPalette::Light, kLightFrame);
+    palette.setColor(QPalette::Midlight, kPanelBorder);
+    palette.setColor(QPalette::Mid, kDivider);
+    palette.setColor(QPalette::Dark, kWindowBottom);
     palette.setColor(QPalette::Shadow, Qt::black);
-    palette.setColor(QPalette::Highlight, accent);
-    palette.setColor(QPalette::HighlightedText, onAccent);
-    palette.setColor(QPalette::Link, accent);
-    palette.setColor(QPalette::LinkVisited, accent.darker(130));
-    palette.setColor(QPalette::ToolTipBase, panel);
-    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::Highlight, kAccent);
+    palette.setColor(QPalette::HighlightedText, kWindowBottom);
+    palette.setColor(QPalette::Link, kAccent);
+    palette.setColor(QPalette::LinkVisited, kAccent.darker(130));
+    palette.setColor(QPalette::ToolTipBase, kPanelTop);
+    palette.setColor(QPalette::ToolTipText, kValueText);
     for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
-        palette.setColor(QPalette::Disabled, role, dimText);
+        palette.setColor(QPalette::Disabled, role, kDimText);
     }
-    palette.setColor(QPalette::Disabled, QPalette::Highlight, divider);
-    palette.setColor(QPalette::Disabled, QPalette::HighlightedText, caption);
+    palette.setColor(QPalette::Disabled, QPalette::Highlight, kDivider);
+    palette.setColor(QPalette::Disabled, QPalette::HighlightedText, kCaptionText);
     QApplication::setPalette(palette);
 
     // Menus open over the dark window: a frame and a visible separator keep them apart from it.
@@ -156,8 +146,8 @@ void ApplySkinPalette(QApplication& app) {
         "QMenu::item:selected { background: %4; color: %5; }"
         "QMenu::item:disabled { color: %6; }"
         "QMenu::separator { height: 1px; background: %2; margin: 3px 8px; }")
-                          .arg(panel.name(), QColor(0x3a, 0x45, 0x53).name(), text.name(),
-                               accent.name(), onAccent.name(), dimText.name()));
+                          .arg(kPanelTop.name(), kLightFrame.name(), kValueText.name(),
+                               kAccent.name(), kWindowBottom.name(), kDimText.name()));
 }
 
 int RunVantrelApp(int argc, char** argv) {

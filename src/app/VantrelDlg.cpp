@@ -45,6 +45,7 @@
 #include "model/Scales.h"
 #include "model/SetupTransfer.h"
 #include "platform/IniFile.h"
+#include "skin/SkinColours.h"
 
 namespace vantrel {
 
@@ -223,13 +224,15 @@ void VantrelDlg::SetUpTuneTools() {
 
 void VantrelDlg::ShowComparing(bool stored) {
     if (!m_compareButton) return;
+    using namespace skincolour;
     m_compareButton->setText(stored ? QStringLiteral("B: STORED") : QStringLiteral("A/B"));
+    // Lit in the skin's accent while the stored setup plays, like every lit control.
+    const QString style = QStringLiteral(
+        "QPushButton { background: %1; color: %2; font-weight: bold; border: 1px solid %3; "
+        "border-radius: 4px; }");
     m_compareButton->setStyleSheet(
-        stored ? QStringLiteral("QPushButton { background: #f0a030; color: #101418; "
-                                "font-weight: bold; border-radius: 4px; }")
-               : QStringLiteral("QPushButton { background: #252c36; color: #c8d0da; "
-                                "font-weight: bold; border: 1px solid #46505e; "
-                                "border-radius: 4px; }"));
+        stored ? style.arg(kAccent.name(), kWindowBottom.name(), kAccent.name())
+               : style.arg(kBarTop.name(), kValueText.name(), kPanelBorder.name()));
 }
 
 void VantrelDlg::SetUpWorker(const WindowOptions& options) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "model/DeviceImage.h"
+
 namespace vantrel::sim {
 
 // Amplifier memory addresses the tool uses.
@@ -14,10 +16,10 @@ inline constexpr std::size_t kMemorySize = 65536;
 inline constexpr std::uint16_t kNoiseKillerAddress = 20584;
 inline constexpr std::uint16_t kChannelAssignAddress = 20585;
 inline constexpr std::uint16_t kActiveSetupAddress = 20591;
-inline constexpr std::uint16_t kParamImageAddress = 20592;
-inline constexpr std::size_t kParamImageSize = 12176;
-inline constexpr std::size_t kSetupImageOffset = 144;  // within the parameter image
-inline constexpr std::size_t kSetupImageSize = 3008;
+inline constexpr std::uint16_t kParamImageAddress = kDeviceImageAddress;
+inline constexpr std::size_t kParamImageSize = kDeviceImageSize;
+inline constexpr std::size_t kSetupImageOffset = kSetupImagesOffset;  // within the parameter image
+inline constexpr std::size_t kSetupImageSize = vantrel::kSetupImageSize;
 
 // A fault injected for this command byte hits every command.
 inline constexpr std::uint8_t kAnyCommand = 0xFF;
