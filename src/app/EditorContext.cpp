@@ -81,7 +81,8 @@ QString ToQString(const std::string& text) { return QString::fromStdString(text)
 
 QString ChannelListText(const std::vector<int>& channels) {
     QString text;
-    for (const int c : channels) text += (text.isEmpty() ? "CH " : ", CH ") + QString::number(c + 1);
+    for (const int c : channels)
+        text += (text.isEmpty() ? "CH " : ", CH ") + QString::number(c + 1);
     return text;
 }
 

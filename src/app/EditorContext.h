@@ -55,6 +55,16 @@ public:
     virtual void RevertImage() = 0;
 };
 
+// A store posted to the worker, until its answer comes: what it stores and what it was for.
+struct PendingStore {
+    std::uint32_t request = 0;
+    std::array<SetupRecord, kSetupCount> setups{};
+    std::uint8_t ans = 255;
+    std::array<std::int32_t, kChannelCount> marks{};
+    bool switching = false;  // posted by a setup switch, which must end on the new setup
+    int activate = 0;
+};
+
 // What was last stored in or read from the amplifier, to tell unsaved changes.
 struct TuneState {
     std::array<SetupRecord, kSetupCount> savedSetups{};
@@ -63,8 +73,8 @@ struct TuneState {
     bool marksChanged = false;
     // The user asked for the download under way and has answered for the tune shown.
     bool reloadRequested = false;
-    // A store was posted and has not answered yet: the worker may still read the image.
-    bool storePending = false;
+    // The store posted and not answered yet; meanwhile the worker may still read the image.
+    std::optional<PendingStore> pendingStore;
 };
 
 // One entry of a pop-up menu.

@@ -13,7 +13,9 @@ namespace {
 
 const QString kFilterFiles = QStringLiteral("Filter text (*.txt *.cfg);;All files (*)");
 
-QString PathText(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
+QString PathText(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+}
 
 }  // namespace
 
@@ -36,8 +38,9 @@ std::vector<int> ExchangeCommands::EqTargets() const {
 std::optional<std::filesystem::path> ExchangeCommands::Choose(bool save, const QString& caption,
                                                               const QString& filter) const {
     if (m_ctx.hooks.chooseFile) return m_ctx.hooks.chooseFile(save, caption, filter);
-    const QString path = save ? QFileDialog::getSaveFileName(m_ctx.dialogParent, caption, {}, filter)
-                              : QFileDialog::getOpenFileName(m_ctx.dialogParent, caption, {}, filter);
+    const QString path =
+        save ? QFileDialog::getSaveFileName(m_ctx.dialogParent, caption, {}, filter)
+             : QFileDialog::getOpenFileName(m_ctx.dialogParent, caption, {}, filter);
     if (path.isEmpty()) return std::nullopt;
     return std::filesystem::path(path.toStdString());
 }
@@ -56,8 +59,9 @@ bool ExchangeCommands::Write(const std::filesystem::path& path, const std::strin
 void ExchangeCommands::ImportEq(bool bands) {
     m_tools.LeaveCompare();
     const std::vector<int> targets = EqTargets();
-    const QString caption = QStringLiteral("Import filters into the %1 of %2")
-                                .arg(bands ? "graphic bands" : "EQ points", ChannelListText(targets));
+    const QString caption =
+        QStringLiteral("Import filters into the %1 of %2")
+            .arg(bands ? "graphic bands" : "EQ points", ChannelListText(targets));
     const auto path = Choose(false, caption, kFilterFiles);
     if (!path) return;
     const TextRead read = ReadTextFile(*path, kMaxFilterFileBytes);
@@ -80,8 +84,9 @@ void ExchangeCommands::ImportEq(bool bands) {
     QString messages;
     for (const std::string& line : result.messages) messages += QString::fromStdString(line) + "\n";
     if (result.applied == 0) {
-        m_ctx.Warn(QStringLiteral("Nothing in %1 could be used.\n%2").arg(PathText(*path), messages),
-                   QStringLiteral("Import"));
+        m_ctx.Warn(
+            QStringLiteral("Nothing in %1 could be used.\n%2").arg(PathText(*path), messages),
+            QStringLiteral("Import"));
         return;
     }
     // An EQ page edit like any other: sent, shown, and one step to undo.
@@ -96,19 +101,18 @@ void ExchangeCommands::ImportEq(bool bands) {
 
 void ExchangeCommands::ExportEq(bool apo) {
     const int c = ShownEqChannel();
-    const auto path = Choose(true, QStringLiteral("Export the EQ of CH %1").arg(c + 1),
-                             kFilterFiles);
+    const auto path =
+        Choose(true, QStringLiteral("Export the EQ of CH %1").arg(c + 1), kFilterFiles);
     if (!path) return;
-    const std::string title = "Vantrel setup " + std::to_string(m_ctx.SetupIndex() + 1) +
-                              " CH " + std::to_string(c + 1);
+    const std::string title =
+        "Vantrel setup " + std::to_string(m_ctx.SetupIndex() + 1) + " CH " + std::to_string(c + 1);
     Write(*path, ExportChannelEq(m_ctx.Setup().Channels[static_cast<std::size_t>(c)],
                                  apo ? EqFileFormat::Apo : EqFileFormat::Rew, title));
 }
 
 void ExchangeCommands::ExportSetup() {
-    const auto path =
-        Choose(true, QStringLiteral("Export setup %1").arg(m_ctx.SetupIndex() + 1),
-               QStringLiteral("YAML configuration (*.yml *.yaml);;All files (*)"));
+    const auto path = Choose(true, QStringLiteral("Export setup %1").arg(m_ctx.SetupIndex() + 1),
+                             QStringLiteral("YAML configuration (*.yml *.yaml);;All files (*)"));
     if (!path) return;
     const std::string title = "Vantrel setup " + std::to_string(m_ctx.SetupIndex() + 1);
     Write(*path, ExportCamillaDsp(m_ctx.Setup(), m_ctx.ChannelCount(), title));

@@ -53,16 +53,15 @@ void SetupEditor::PostStore(int activate, bool switching) {
     const std::optional<std::uint32_t> request =
         m_ctx.sink.Store(m_ctx.model, static_cast<std::uint8_t>(activate));
     if (!request) return;
-    m_pendingStore = PendingStore{*request,           m_ctx.model.Setups, m_ctx.model.ANS,
-                                  m_ctx.model.MarkIndex, switching,        activate};
-    m_ctx.tune.storePending = true;
+    m_ctx.tune.pendingStore = PendingStore{*request, m_ctx.model.Setups, m_ctx.model.ANS,
+                                           m_ctx.model.MarkIndex, switching, activate};
 }
 
 void SetupEditor::OnStoreFinished(std::uint32_t request, bool stored) {
-    if (!m_pendingStore || m_pendingStore->request != request) return;
-    const PendingStore pending = *m_pendingStore;
-    m_pendingStore.reset();
-    m_ctx.tune.storePending = false;
+    std::optional<PendingStore>& posted = m_ctx.tune.pendingStore;
+    if (!posted || posted->request != request) return;
+    const PendingStore pending = *posted;
+    posted.reset();
     if (!stored) {
         m_ctx.Prompt(kStoreFailed);
         // A store activates the chosen setup only once stored; a switch still goes there.

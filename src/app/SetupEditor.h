@@ -13,7 +13,8 @@ namespace vantrel {
 // reload on the WiFi button, Open and Save of preset files and the noise killer.
 class SetupEditor {
 public:
-    static constexpr const char* kSaveQuestion = "Current setting not saved, Save before switching?";
+    static constexpr const char* kSaveQuestion =
+        "Current setting not saved, Save before switching?";
     static constexpr const char* kReloadQuestion =
         "Current setting not saved, discard it and reload the setups from the amplifier?";
     static constexpr const char* kResetQuestion =
@@ -33,15 +34,6 @@ public:
     void OnStoreFinished(std::uint32_t request, bool stored);
 
 private:
-    struct PendingStore {
-        std::uint32_t request = 0;
-        std::array<SetupRecord, kSetupCount> setups{};
-        std::uint8_t ans = 255;
-        std::array<std::int32_t, kChannelCount> marks{};
-        bool switching = false;  // posted by a setup switch, which must end on the new setup
-        int activate = 0;
-    };
-
     void OnSetup(int s);
     void OnStore();
     void OnReset();
@@ -58,7 +50,6 @@ private:
 
     EditorContext& m_ctx;
     std::function<void(const std::filesystem::path&)> m_presetChanged;
-    std::optional<PendingStore> m_pendingStore;
 };
 
 }  // namespace vantrel

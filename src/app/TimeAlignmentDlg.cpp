@@ -27,7 +27,8 @@ TimeAlignmentDlg::TimeAlignmentDlg(const std::array<float, kChannelCount>& dista
         const auto i = static_cast<std::size_t>(c);
         const int mark = std::clamp<std::int32_t>(marks[i], 0, kChannelMarkCount - 1);
         QString name = QStringLiteral("CH %1").arg(c + 1);
-        if (mark > 0) name += QStringLiteral("  ") + ChannelMarkList[static_cast<std::size_t>(mark)];
+        if (mark > 0)
+            name += QStringLiteral("  ") + ChannelMarkList[static_cast<std::size_t>(mark)];
         grid->addWidget(new QLabel(name, this), c, 0);
         auto* box = new QDoubleSpinBox(this);
         box->setRange(0.0, kMaxDistanceCm);

@@ -56,15 +56,17 @@ bool TuneTools::Redo() { return Walk(false); }
 bool TuneTools::Walk(bool back) {
     LeaveCompare();
     const ParameterModel before = m_ctx.model;
-    const bool done = back ? m_history.Undo(m_ctx.model, clock())
-                           : m_history.Redo(m_ctx.model, clock());
+    const bool done =
+        back ? m_history.Undo(m_ctx.model, clock()) : m_history.Redo(m_ctx.model, clock());
     if (!done) {
-        m_ctx.Prompt(back ? QStringLiteral("Nothing to undo.") : QStringLiteral("Nothing to redo."));
+        m_ctx.Prompt(back ? QStringLiteral("Nothing to undo.")
+                          : QStringLiteral("Nothing to redo."));
         return false;
     }
     AfterChange(before);
-    m_ctx.Prompt(back ? QStringLiteral("Undone; %1 more step(s) to undo.").arg(m_history.UndoCount())
-                      : QStringLiteral("Redone; %1 more step(s) to redo.").arg(m_history.RedoCount()));
+    m_ctx.Prompt(
+        back ? QStringLiteral("Undone; %1 more step(s) to undo.").arg(m_history.UndoCount())
+             : QStringLiteral("Redone; %1 more step(s) to redo.").arg(m_history.RedoCount()));
     return true;
 }
 
@@ -78,14 +80,15 @@ void TuneTools::ToggleCompare() {
         return;
     }
     // The worker reads the image for a store; the stored setup must not be what it reads.
-    if (m_ctx.tune.storePending) {
+    if (m_ctx.tune.pendingStore) {
         m_ctx.Prompt(QStringLiteral("A/B waits for the store to finish."));
         return;
     }
     ParameterModel stored = m_ctx.model;
     const auto s = static_cast<std::size_t>(m_ctx.SetupIndex());
     stored.Setups[s] = m_ctx.tune.savedSetups[s];
-    m_ctx.sink.Send([&](DeviceImage& image) { return UpdateTuneChange(image, m_ctx.model, stored); });
+    m_ctx.sink.Send(
+        [&](DeviceImage& image) { return UpdateTuneChange(image, m_ctx.model, stored); });
     m_compared = std::move(stored);
     if (m_showComparing) m_showComparing(true);
     m_ctx.Prompt(QStringLiteral("B: the stored setup %1 plays. Press B again for your edits.")
@@ -95,7 +98,8 @@ void TuneTools::ToggleCompare() {
 void TuneTools::LeaveCompare() {
     if (!m_compared) return;
     const ParameterModel compared = std::move(*m_compared);
-    m_ctx.sink.Send([&](DeviceImage& image) { return UpdateTuneChange(image, compared, m_ctx.model); });
+    m_ctx.sink.Send(
+        [&](DeviceImage& image) { return UpdateTuneChange(image, compared, m_ctx.model); });
     DropCompare();
     m_ctx.Prompt(QStringLiteral("A: your edits play."));
 }
@@ -116,10 +120,10 @@ void TuneTools::AlignTime() {
     }
     SetupRecord& setup = m_ctx.Setup();
     const int count = m_ctx.ChannelCount();
-    const auto distances =
-        m_ctx.hooks.askDistances
-            ? m_ctx.hooks.askDistances(setup.Distance, count)
-            : TimeAlignmentDlg::Ask(m_ctx.dialogParent, setup.Distance, count, m_ctx.model.MarkIndex);
+    const auto distances = m_ctx.hooks.askDistances
+                               ? m_ctx.hooks.askDistances(setup.Distance, count)
+                               : TimeAlignmentDlg::Ask(m_ctx.dialogParent, setup.Distance, count,
+                                                       m_ctx.model.MarkIndex);
     if (!distances) return;
 
     const ParameterModel before = m_ctx.model;
@@ -132,13 +136,15 @@ void TuneTools::AlignTime() {
     QString notes;
     if (!alignment.limited.empty()) {
         notes += ChannelListText(alignment.limited) +
-                 QStringLiteral(": more than 680 cm nearer than the farthest speaker, the delay "
-                                "stops at 20 ms.\n");
+                 QStringLiteral(
+                     ": more than 680 cm nearer than the farthest speaker, the delay "
+                     "stops at 20 ms.\n");
     }
     if (!trimDropped.empty()) {
         notes += ChannelListText(trimDropped) +
-                 QStringLiteral(": the delay section is now on; its trim, unheard while it was "
-                                "off, is 0 dB.\n");
+                 QStringLiteral(
+                     ": the delay section is now on; its trim, unheard while it was "
+                     "off, is 0 dB.\n");
     }
     if (!notes.isEmpty()) m_ctx.Warn(notes.trimmed(), QStringLiteral("Time alignment"));
     m_ctx.Prompt(QStringLiteral("Delays set from the distances."));

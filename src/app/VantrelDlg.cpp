@@ -505,8 +505,8 @@ void VantrelDlg::ShowBackgroundMenu(QPoint screenPoint) {
         {kImportBandsCommand, QStringLiteral("Import filters into the graphic EQ..."), true},
         {kExportRewCommand, QStringLiteral("Export the EQ of CH %1 as REW filters...").arg(shown),
          true},
-        {kExportApoCommand, QStringLiteral("Export the EQ of CH %1 for Equalizer APO...").arg(shown),
-         true},
+        {kExportApoCommand,
+         QStringLiteral("Export the EQ of CH %1 for Equalizer APO...").arg(shown), true},
         {kExportSetupCommand, QStringLiteral("Export the setup for CamillaDSP..."), true},
     };
     if (!m_settings.aboutMenu.empty()) {
@@ -555,7 +555,8 @@ void VantrelDlg::OnPresetChanged(const std::filesystem::path& path) {
     // The preset itself is fine; only the next start will not open it by itself.
     const std::filesystem::path settings = SettingsFilePath(m_dataFolder);
     if (!RememberPresetPath(settings, m_settings.presetPath)) {
-        ShowPromptText(QString::fromStdString("Cannot remember the preset in " + settings.string()));
+        ShowPromptText(
+            QString::fromStdString("Cannot remember the preset in " + settings.string()));
     }
 }
 

@@ -42,7 +42,8 @@ public:
             const bool into = arg == "--into" || arg.rfind("--into=", 0) == 0;
             const bool format = arg == "--format" || arg.rfind("--format=", 0) == 0;
             const bool points = arg == "--points" || arg.rfind("--points=", 0) == 0;
-            if ((m_command == "import" && (into || format)) || (m_command == "response" && points)) {
+            if ((m_command == "import" && (into || format)) ||
+                (m_command == "response" && points)) {
                 std::optional<std::string>& field = points ? a.points : into ? a.into : a.format;
                 const std::size_t equals = arg.find('=');
                 if (equals != std::string::npos) {
@@ -138,7 +139,8 @@ private:
                                                  std::to_string(kMaxResponsePoints));
         ParameterModel model;
         if (!Load(model, args[0])) return Fail("cannot read the preset file " + args[0]);
-        const ExactSetup exact = DecodeExactSetup(model.Setups[*setup], EffectiveChannelCount(model));
+        const ExactSetup exact =
+            DecodeExactSetup(model.Setups[*setup], EffectiveChannelCount(model));
         if (static_cast<int>(*channel) >= exact.Count) {
             return Fail("channel " + std::to_string(*channel) +
                         " has no place in the amplifier's parameters (channels 0.." +

@@ -129,11 +129,11 @@ MeasurementResult ParseMeasurement(std::string_view text) {
         // overflow.
         if (!(std::abs(point.Db) <= kMaxMeasurementDb) ||
             !(std::abs(phase) <= kMaxMeasurementPhaseDeg)) {
-            return Failed(AtLine(lineNumber, "the level or phase is out of range (level within +-" +
-                                                 std::to_string(static_cast<int>(kMaxMeasurementDb)) +
-                                                 " dB, phase within +-" +
-                                                 std::to_string(static_cast<int>(kMaxMeasurementPhaseDeg)) +
-                                                 " degrees)"));
+            return Failed(AtLine(
+                lineNumber,
+                "the level or phase is out of range (level within +-" +
+                    std::to_string(static_cast<int>(kMaxMeasurementDb)) + " dB, phase within +-" +
+                    std::to_string(static_cast<int>(kMaxMeasurementPhaseDeg)) + " degrees)"));
         }
         if (!result.Points.empty() && !(point.Hz > result.Points.back().Hz)) {
             return Failed(AtLine(lineNumber, "the frequencies must rise from line to line"));

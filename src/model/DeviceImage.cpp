@@ -550,7 +550,9 @@ void RewriteChangedWords(DeviceImage& image, const SetupRecord& was, const Setup
         sw.Level = LevelByte(b.LevelVal);
         sw.DelayOn = b.DelayOn;
         sw.EQBypass = b.EQBypass;
-        for (int j = 0; j < kCustomPointCount; ++j) sw.CustomBypass[At(j)] = b.CustomEQ[At(j)].Bypass;
+        for (int j = 0; j < kCustomPointCount; ++j) {
+            sw.CustomBypass[At(j)] = b.CustomEQ[At(j)].Bypass;
+        }
         WriteChannelSwitches(image, s, c, sw);
     }
 }
@@ -579,8 +581,9 @@ ImagePosts UpdateTuneChange(DeviceImage& image, const ParameterModel& before,
     }
     for (int c = 0; c < count; ++c) {
         const std::uint8_t level = LevelByte(after.Setups[At(current)].Channels[At(c)].LevelVal);
-        const bool changed = before.CurrentSetupIndex != current ||
-                             LevelByte(before.Setups[At(current)].Channels[At(c)].LevelVal) != level;
+        const bool changed =
+            before.CurrentSetupIndex != current ||
+            LevelByte(before.Setups[At(current)].Channels[At(c)].LevelVal) != level;
         if (changed) posts.AddLevel({c, level});
     }
     return posts;

@@ -63,8 +63,8 @@ constexpr std::size_t kMaxRun = 0xFFFF;
 // second header.
 constexpr std::size_t kJoinGap = kRunHeader;
 
-void PutRun(std::vector<std::uint8_t>& out, std::size_t offset, std::span<const std::uint8_t> before,
-            std::span<const std::uint8_t> after) {
+void PutRun(std::vector<std::uint8_t>& out, std::size_t offset,
+            std::span<const std::uint8_t> before, std::span<const std::uint8_t> after) {
     const auto o = static_cast<std::uint32_t>(offset);
     const auto n = static_cast<std::uint16_t>(before.size());
     const std::uint8_t header[kRunHeader] = {

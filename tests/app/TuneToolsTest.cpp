@@ -3,14 +3,14 @@
 #include <QDoubleSpinBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <fstream>
 #include <sstream>
-#include <QTest>
 
 #include "app/TimeAlignmentDlg.h"
 #include "app/TuneTools.h"
-#include "controls/CGdipButton.h"
 #include "controls/CFaderCtrl.h"
+#include "controls/CGdipButton.h"
 #include "controls/CKnob.h"
 #include "controls/CTpEdit.h"
 #include "model/Scales.h"
@@ -83,7 +83,8 @@ TEST_F(TuneToolsTest, UndoAndRedoTakeTheAmplifierBackThroughAMixedSequence) {
         EXPECT_EQ(DiffersFrom(states[i].amplifier), std::vector<std::size_t>{}) << "state " << i;
         // The levels the sequence changes (the amplifier reports only levels it was sent).
         for (const std::size_t c : {0u, 1u}) {
-            EXPECT_EQ(amp->Levels()[c], LevelByte(window->Model().CurrentSetup().Channels[c].LevelVal))
+            EXPECT_EQ(amp->Levels()[c],
+                      LevelByte(window->Model().CurrentSetup().Channels[c].LevelVal))
                 << "state " << i;
         }
         ExpectAmplifierEqualsWindow(false);

@@ -24,12 +24,16 @@ const std::vector<Edit>& MixedEdits() {
         {1, [](ParameterModel& m) { Ch(m, 0, 0).LevelVal = 9.0f; }},
         {2, [](ParameterModel& m) { Ch(m, 0, 1).HighPassFreq = 3162.0f; }},
         {3, [](ParameterModel& m) { Ch(m, 0, 3).EQBand[26].Gain = -4.5f; }},
-        {4, [](ParameterModel& m) { Ch(m, 0, 2).CustomEQ[1] = {251.0f, 3.0f, 2.0f, 1}; }},
+        {4,
+         [](ParameterModel& m) {
+             Ch(m, 0, 2).CustomEQ[1] = {251.0f, 3.0f, 2.0f, 1};
+         }},
         {5, [](ParameterModel& m) { m.ANS = 0; }},
         {6, [](ParameterModel& m) { m.MarkIndex[5] = 7; }},
         {7, [](ParameterModel& m) { Ch(m, 2, 5).DelayOn = 1; }},
         {8, [](ParameterModel& m) { m.Setups[1].Distance[0] = 120.0f; }},
-        {9, [](ParameterModel& m) {  // a paste: a whole channel at once
+        {9,
+         [](ParameterModel& m) {  // a paste: a whole channel at once
              Ch(m, 0, 3) = Ch(m, 0, 0);
              m.Setups[0].MasterMute = 1;
          }},

@@ -12,8 +12,8 @@ TEST(FileTextTest, ReadsWithinTheLimitAndSaysWhyNot) {
     const test::TempFolder folder("vantrel-filetext");
     const auto small = folder.Put("small.txt", std::string(1000, 'x'));
     EXPECT_EQ(ReadTextFile(small, 1000).text, std::string(1000, 'x'));
-    EXPECT_EQ(ReadTextFile(small, 999).error, "cannot read " + small.string() +
-                                                  ": it is larger than 999 bytes");
+    EXPECT_EQ(ReadTextFile(small, 999).error,
+              "cannot read " + small.string() + ": it is larger than 999 bytes");
     EXPECT_EQ(ReadTextFile("/dev/zero", 2 * 1024 * 1024).error,
               "cannot read /dev/zero: it is larger than 2 MB");
     EXPECT_EQ(ReadTextFile(folder.Path(), 10).error,
